@@ -1,0 +1,82 @@
+#include "app/commands.h"
+
+#include <cstdio>
+
+#include "app/program.h"
+#include "config/config_defaults.h"
+#include "log/log.h"
+#include "util/product.h"
+
+namespace dusk {
+
+void PrintUsage() {
+  static const char* const kLines[] = {
+      "Usage: dusk [-probe] [-host <host>] [-port <port] [-debug] [-trace] [-silent]",
+      "            [-version] [-confinit] [-confupdate <var=val>]",
+      "            [-pause] [-resume] [-stop] [-interrupt]",
+      "            [-md5 <file>] [-get <file>]",
+      "            [-instagent <media>] [-uninstagent]",
+      "            [-install] [-uninstall] [-help]",
+      "",
+      "-probe                  Trigger an KESTA Server Probe",
+      "-host <host>            Specify an alternate host for -probe or -confinit",
+      "-port <port>            Specify an alternate port for -probe or -confinit",
+      "-debug                  Specify a Debugging logging level",
+      "-trace                  Specify a Tracing logging level",
+      "-silent                 Silent mode during -get, -instagent and -uninstagent",
+      "-version                Displays the Version of dusk.exe",
+      "-confinit               Creates the Config entries needed",
+      "-confupdate  <var=val>  Updates the Config entry specificied",
+      "-pause                  Pauses the currently running KESTA-DUSK",
+      "-resume                 Resume the currently paused KESTA-DUSK",
+      "-stop                   Stops and Exits KESTA-DUSK",
+      "-interrupt              Interrupt KESTA_DUSK and have it reread configuration data",
+      "-md5 <file>             Calculates the MD5 of a file",
+      "-get <file>             Downloads a File or Media from the KESTA Server to the current directory",
+      "-instagent <media>      Downloads and Installs the KESTA Agent",
+      "-uninstagent            Uninstalls the KESTA Agent",
+      "-help                   Displays this message",
+  };
+  for (const char* line : kLines) LogMessage(kLogInfo | kLogConsoleFlag, "%s", line);
+}
+
+int CommandNotAvailable(const char* option) {
+  LogMessage(kLogError, "%s is not available in this build", option);
+  return kExitFailed;
+}
+
+int RunCommand(const Options& options) {
+  if (options.helpCommand) {
+    PrintUsage();
+    return kExitOk;
+  }
+  if (options.confinitCommand) {
+    if (initAppReg(installPath, options.optServerHost, options.optServerPort))
+      return kExitOk;
+    LogMessage(kLogFatal, "Failed to Initialize Configuration");
+    return kExitConfinitFailed;
+  }
+  if (!options.confupdates.empty()) {
+    for (const std::string& entry : options.confupdates) ApplyConfigUpdate(entry);
+    return kExitOk;
+  }
+  if (options.probeCommand) return CommandNotAvailable("-probe");
+  if (options.versionCommand) {
+    printf("KESTA Release: %s.%s KESTA-DUSK Build: %s Revision: %s\n", kDuskMajor,
+           kDuskMinor, kDuskBuild, kDuskRevision);
+    fflush(stdout);
+    return kExitOk;
+  }
+  if (options.md5Command) return CommandNotAvailable("-md5");
+  if (options.getCommand) return CommandNotAvailable("-get");
+  if (options.instAgentCommand) return CommandNotAvailable("-instagent");
+  if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
+  if (options.eventCommand != 0) {
+    static const char* const kEventOptions[] = {"", "-stop", "-pause", "-resume",
+                                                "-interrupt"};
+    return CommandNotAvailable(kEventOptions[options.eventCommand]);
+  }
+  return CommandNotAvailable("The service");
+}
+
+}  // namespace dusk

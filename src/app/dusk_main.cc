@@ -1,0 +1,132 @@
+#include "app/dusk_main.h"
+
+#include <mcheck.h>
+
+#include <clocale>
+#include <string>
+#include <vector>
+
+#include "app/commands.h"
+#include "app/options.h"
+#include "app/program.h"
+#include "config/config_file.h"
+#include "log/log.h"
+#include "service/service_event.h"
+#include "util/product.h"
+#include "util/strings.h"
+
+namespace dusk {
+
+namespace {
+
+/// The configuration counts as installed when it holds [Application].
+bool ConfigurationPresent() {
+  return FindConfigFile("", nullptr, kConfigApplication);
+}
+
+/// "DebugOptions" may ask for malloc tracing.
+void ApplyDebugOptions() {
+  std::string options;
+  if (!ReadConfigValue(kConfigApplication, "DebugOptions", &options)) return;
+  size_t at = 0;
+  while (at < options.size()) {
+    size_t end = options.find(' ', at);
+    if (end == std::string::npos) end = options.size();
+    if (strEqualNoCase(std::string_view(options).substr(at, end - at), "mtrace"))
+      mtrace();
+    at = end + 1;
+  }
+}
+
+/// Opens the log as start-up step 4 says: rotated for a service start,
+/// appended to for a command, not at all for "-version".
+void StartLog(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    LogFileSave(kLogFileName);
+    LogFileOpen(kLogFileName);
+    LogMessage(kLogInfo, "%s Service Initializing ...", kProductName);
+    return;
+  }
+  std::string argument_text;
+  bool confinit = false, version = false;
+  for (const std::string& arg : args) {
+    if (argument_text.size() < kArgumentTextMax)
+      argument_text += strCut(arg + " ", kArgumentTextMax - argument_text.size());
+    confinit |= arg == "-confinit";
+    version |= arg == "-version";
+  }
+  if (version) LogSilence();
+  if (ConfigurationPresent() || (!confinit && !version)) LogFileOpen(kLogFileName);
+  LogMessage(kLogInfo, "%s Command Initializing ...", kProductName);
+  LogMessage(kLogInfo, "       Arguments: %s", argument_text.c_str());
+}
+
+/// Start-up step 10: what the command line chose.
+void EchoChoices(const Options& options) {
+  if (options.debugoption) LogMessage(kLogInfo, "Optional -debug Enabled.");
+  if (options.traceoption) LogMessage(kLogInfo, "Optional -trace Enabled.");
+  if (options.silentOption) LogMessage(kLogInfo, "Optional -silent Enabled.");
+  if (options.eventCommand != 0)
+    LogMessage(kLogInfo, "Sending %s Command to %s", EventName(options.eventCommand),
+               kServiceName);
+  if (options.getCommand) LogMessage(kLogInfo, "Downloading Media.");
+  if (options.instAgentCommand)
+    LogMessage(kLogInfo, "Downloading Media and Installing KESTA Agent.");
+  if (options.uninstAgentCommand) LogMessage(kLogInfo, "Uninstalling KESTA Agent.");
+  if (!options.optServerHost.empty())
+    LogMessage(kLogInfo, "Optional -host %s Specified.", options.optServerHost.c_str());
+  if (!options.optServerPort.empty())
+    LogMessage(kLogInfo, "Optional -port %s Specified.", options.optServerPort.c_str());
+  if (!installPath.empty()) LogMessage(kLogDebug, "installPath = %s", installPath.c_str());
+  if (!cmdPath.empty()) LogMessage(kLogDebug, "cmdPath     = %s", cmdPath.c_str());
+}
+
+}  // namespace
+
+int DuskMain(int argc, char** argv) {
+  // Locale and where the program lives.
+  setlocale(LC_ALL, "");
+  GetProgramPaths(argc > 0 ? argv[0] : nullptr, &cmdPath, &installPath);
+
+  // Malloc tracing, when the configuration asks for it.
+  if (ConfigurationPresent()) ApplyDebugOptions();
+
+  // The log, and the version banner.
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  StartLog(args);
+  std::string major, minor, build, revision;
+  GetBuildVersion(&major, &minor, &build, &revision);
+  LogMessage(kLogInfo, "    KESTA Release: %s.%s", major.c_str(), minor.c_str());
+  LogMessage(kLogInfo, "    DUSK  Build#: %s", build.c_str());
+  LogMessage(kLogInfo, "       Revision#: %s", revision.c_str());
+
+  // The command line; the server options outlive it for the service.
+  Options options = ParseOptions(args);
+  optServerHost = options.optServerHost;
+  optServerPort = options.optServerPort;
+  if (options.debugoption) LogLevel(kLogDebug);
+  if (options.traceoption) LogLevel(kLogTrace);
+
+  std::string os_name;
+  GetOSName(&os_name);
+  LogMessage(kLogInfo, "Operating System: %s", os_name.c_str());
+  EchoChoices(options);
+
+  // Nothing runs without a configuration, except what creates it.
+  int exit_code = options.parseFailed ? kExitInvalidArgument : kExitOk;
+  if (!options.parseFailed && !options.confinitCommand && !options.versionCommand &&
+      !ConfigurationPresent()) {
+    LogMessage(kLogFatal, "Not Properly installed");
+    exit_code = kExitNotInstalled;
+  }
+
+  // Exactly one command.
+  if (exit_code == kExitOk) exit_code = RunCommand(options);
+
+  LogMessage(kLogInfo, "%s Command Exiting", kProductName);
+  LogMessage(kLogInfo, "ExitCode: %d", exit_code);
+  LogFileClose();
+  return exit_code;
+}
+
+}  // namespace dusk

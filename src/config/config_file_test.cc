@@ -1,0 +1,150 @@
+#include "config/config_file.h"
+
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include <gtest/gtest.h>
+
+#include "log/log.h"
+#include "support/test_util.h"
+
+namespace dusk {
+namespace {
+
+constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
+constexpr char kPrev[] = "/etc/kesta/dusk/dusk.conf.prev";
+
+class ConfigFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DUSK_REQUIRE_SANDBOX();
+    test::ResetFixedDirs();
+  }
+};
+
+TEST_F(ConfigFileTest, PresenceNeedsContentAndHeader) {
+  std::string path;
+  EXPECT_FALSE(FindConfigFile("", &path, -1));
+  EXPECT_EQ(path, kConf);
+  test::WriteFile(kConf, "");
+  EXPECT_FALSE(FindConfigFile("", nullptr, -1));
+  test::WriteFile(kConf, "[Config]\n");
+  EXPECT_TRUE(FindConfigFile("", nullptr, -1));
+  EXPECT_TRUE(FindConfigFile("/etc/kesta/dusk", nullptr, kConfigConfig));
+  EXPECT_FALSE(FindConfigFile("", nullptr, kConfigApplication));
+}
+
+TEST_F(ConfigFileTest, TypedReadsAndWritesWithTheirLines) {
+  test::WriteFile(kConf, "[Application]\nServerName=srv\n[Config]\nprobetimelimit= 42x\n");
+  test::LogCapture log;
+  int number = -1;
+  EXPECT_TRUE(GetConfigInt(kConfigConfig, "ProbeTimeLimit", &number));
+  EXPECT_EQ(number, 42);
+  std::string value = "default";
+  EXPECT_FALSE(GetConfigString(kConfigApplication, "LogPath", &value));
+  EXPECT_EQ(value, "default");
+  EXPECT_TRUE(log.Has(kLogWarn, "Failed to Get Config Value from Key LogPath"));
+
+  EXPECT_TRUE(SetConfigString(kConfigApplication, "LogLevel", "debug"));
+  EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key LogLevel with Value \"debug\""));
+  EXPECT_TRUE(SetConfigInt(kConfigConfig, "probetimelimit", 0));
+  EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key probetimelimit with Value \"0\""));
+  EXPECT_TRUE(DeleteConfigKey(kConfigApplication, "servername"));
+  EXPECT_TRUE(log.Has(kLogInfo, "Deleted Registry Key servername"));
+  EXPECT_EQ(test::ReadFile(kConf),
+            "[Application]\nLogLevel=debug\n[Config]\nprobetimelimit=0\n");
+
+  EXPECT_FALSE(UpdateConfigFile(7, kConfigConfig, "a", "b"));
+  EXPECT_TRUE(log.Has(kLogError, "Invalid Config file operation type 7 Specified"));
+  EXPECT_FALSE(ReadConfigValue(4, "a", &value));
+  EXPECT_TRUE(log.Has(kLogError, "Invalid Config file section type 4 Specified"));
+  EXPECT_FALSE(UpdateConfigFile(kConfigReplace, kConfigConfig, "", "b"));
+}
+
+TEST_F(ConfigFileTest, PreviousVersionFollowsEachUpdate) {
+  const std::string v1 = "[Config]\nserverprobed=0\n";
+  test::WriteFile(kConf, v1);
+  ASSERT_TRUE(SetConfigInt(kConfigConfig, "serverprobed", 1));
+  EXPECT_EQ(test::ReadFile(kPrev), v1);
+  const std::string v2 = test::ReadFile(kConf);
+  EXPECT_EQ(v2, "[Config]\nserverprobed=1\n");
+  ASSERT_TRUE(SetConfigInt(kConfigConfig, "registrationinterval", 5));
+  EXPECT_EQ(test::ReadFile(kPrev), v2);
+  // No temporary file is left behind.
+  std::string temp = std::string(kConf) + "." + std::to_string(getpid());
+  EXPECT_NE(access(temp.c_str(), F_OK), 0);
+  EXPECT_NE(access((std::string(kPrev) + "." + std::to_string(getpid())).c_str(), F_OK), 0);
+}
+
+TEST_F(ConfigFileTest, MissingFileIsNeverCreatedByAnUpdate) {
+  test::LogCapture log;
+  EXPECT_FALSE(SetConfigString(kConfigApplication, "LogLevel", "debug"));
+  EXPECT_FALSE(FindConfigFile("", nullptr, -1));
+  EXPECT_TRUE(log.Has(kLogError, "Failed to Write Config file Value \"debug\" for Key LogLevel"));
+}
+
+TEST_F(ConfigFileTest, UnwritableDirectoryLeavesTheFileAlone) {
+  const std::string content = "[Application]\nLogLevel=info\n";
+  test::WriteFile(kConf, content);
+  ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  test::LogCapture log;
+  EXPECT_FALSE(SetConfigString(kConfigApplication, "LogLevel", "debug"));
+  ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT, nullptr), 0);
+  EXPECT_TRUE(log.Has(kLogError, "Failed to open temporary conf file /etc/kesta/dusk/dusk.conf." +
+                                     std::to_string(getpid()) + " for update"));
+  EXPECT_EQ(test::ReadFile(kConf), content);
+}
+
+TEST_F(ConfigFileTest, EntriesThatWouldCorruptTheFileAreRefused) {
+  const std::string content = "[Application]\nServerName=srv\n";
+  test::WriteFile(kConf, content);
+  test::LogCapture log;
+  EXPECT_FALSE(SetConfigString(kConfigApplication, "ServerName", "a\nLogLevel=trace"));
+  EXPECT_FALSE(SetConfigString(kConfigApplication, "ServerName", std::string(10000, 's')));
+  EXPECT_TRUE(log.Has(kLogError,
+                      "Cannot write Config file Key ServerName - the value holds a line break"));
+  EXPECT_EQ(test::ReadFile(kConf), content);
+}
+
+TEST_F(ConfigFileTest, KillAtAnyMomentLeavesOldOrNewContent) {
+  const std::string a = "[Application]\nLogLevel=info\n" + std::string(20000, '#') + "\n";
+  const std::string b = "[Application]\nLogLevel=trace\n" + std::string(20000, '#') + "\n";
+  test::WriteFile(kConf, a);
+  std::mt19937 random(1234);
+  for (int round = 0; round < 60; ++round) {
+    pid_t child = fork();
+    if (child == 0) {
+      LogSilence();
+      for (bool flip = true;; flip = !flip)
+        SetConfigString(kConfigApplication, "LogLevel", flip ? "trace" : "info");
+    }
+    usleep(std::uniform_int_distribution<int>(0, 20000)(random));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    std::string now = test::ReadFile(kConf);
+    ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.substr(0, 40);
+    std::string prev = test::ReadFile(kPrev);
+    ASSERT_TRUE(prev.empty() || prev == a || prev == b) << "round " << round;
+  }
+}
+
+TEST_F(ConfigFileTest, ServerAddressPrecedence) {
+  std::string host, port;
+  GetServerAddress("", "", &host, &port);
+  EXPECT_EQ(host, "kesta-server");
+  EXPECT_EQ(port, "3466");
+  test::WriteFile(kConf, "[Application]\nServerName=conf-host\nServerPort=99\n");
+  GetServerAddress("", "", &host, &port);
+  EXPECT_EQ(host, "conf-host");
+  EXPECT_EQ(port, "99");
+  GetServerAddress(std::string(300, 'h'), std::string(40, '1'), &host, &port);
+  EXPECT_EQ(host, std::string(255, 'h'));
+  EXPECT_EQ(port, std::string(31, '1'));
+}
+
+}  // namespace
+}  // namespace dusk

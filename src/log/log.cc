@@ -1,0 +1,192 @@
+#include "log/log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include <algorithm>
+
+#include "config/config_file.h"
+#include "util/files.h"
+#include "util/product.h"
+#include "util/unique_fd.h"
+
+namespace dusk {
+
+namespace {
+
+struct LogState {
+  /// Messages up to this level are written; 0 means off for good.
+  int level = kLogInfo;
+  /// Full path of the log file in use.
+  std::string file_name;
+  /// The open log file; invalid while no file is open.
+  UniqueFd file;
+  std::function<void(int, std::string_view)> observer;
+};
+
+LogState& State() {
+  static LogState state;
+  return state;
+}
+
+/// Writes all of |data|; one write() in the normal case, so a line is not
+/// split between two processes appending to the same file.
+void WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t put = write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return;
+    data += put;
+    size -= static_cast<size_t>(put);
+  }
+}
+
+void WriteConsole(const char* line, size_t size) {
+  fflush(stdout);
+  WriteAll(STDOUT_FILENO, line, size);
+}
+
+}  // namespace
+
+const char* LogTag(int level) {
+  static const char* const kTags[] = {"",         "        ", " Fatal: ",
+                                      " Error: ", "  Warn: ", " Audit: ",
+                                      "  Info: ", " Debug: ", " Trace: "};
+  if (level < 1 || level > 8) return "";
+  return kTags[level];
+}
+
+void LogMessage(int level_and_flags, const char* format, ...) {
+  LogState& state = State();
+  if (state.level == kLogOff) return;
+  int level = level_and_flags & 0xff;
+  bool echo = (level_and_flags & kLogConsoleFlag) != 0;
+  if (level > state.level) return;
+
+  char message[kLogMessageMax + 1];
+  va_list args;
+  va_start(args, format);
+  int length = vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+  if (length < 0) length = 0;
+  size_t message_size = static_cast<size_t>(length) < kLogMessageMax
+                            ? static_cast<size_t>(length)
+                            : kLogMessageMax;
+  if (state.observer) state.observer(level, std::string_view(message, message_size));
+
+  const char* tag = LogTag(level);
+  if (state.file) {
+    char stamp[64];
+    time_t now = time(nullptr);
+    struct tm local;
+    localtime_r(&now, &local);
+    strftime(stamp, sizeof stamp, "%Y%m%d %H:%M:%S", &local);
+    // Stamp, tag, service name, ": ", the message and the line break.
+    char line[sizeof stamp + 16 + sizeof kServiceName + 2 + kLogMessageMax + 2];
+    int size = snprintf(line, sizeof line, "%s%s%s: %.*s\n", stamp, tag,
+                        kServiceName, static_cast<int>(message_size), message);
+    if (size > 0) {
+      lseek(state.file.get(), 0, SEEK_END);
+      WriteAll(state.file.get(), line,
+               std::min(static_cast<size_t>(size), sizeof line - 1));
+    }
+    if (!echo && level != kLogFatal) return;
+  }
+  char console[16 + kLogMessageMax + 2];
+  int size = snprintf(console, sizeof console, "%s%.*s\n", tag,
+                      static_cast<int>(message_size), message);
+  if (size > 0)
+    WriteConsole(console, std::min(static_cast<size_t>(size), sizeof console - 1));
+}
+
+void LogLevel(int level) {
+  LogState& state = State();
+  if (state.level == kLogOff) return;
+  LogMessage(kLogTrace, "LogLevel: level=%d", level);
+  state.level = level;
+}
+
+int LogCurrentLevel() { return State().level; }
+
+void LogSilence() { State().level = kLogOff; }
+
+bool LogDisabled() { return State().level == kLogOff; }
+
+bool LogFileIsOpen() { return State().file.valid(); }
+
+const std::string& LogFileName() { return State().file_name; }
+
+void LogSetObserver(std::function<void(int, std::string_view)> observer) {
+  State().observer = std::move(observer);
+}
+
+bool LogFilePath(const std::string& name, std::string* directory_out,
+                 std::string* path_out) {
+  if (LogDisabled()) return true;
+  *path_out = name;
+  std::string directory;
+  bool found = GetConfigString(kConfigApplication, "LogPath", &directory);
+  if (directory_out) *directory_out = found ? directory : std::string();
+  if (!found) return false;
+  if (!directory.empty() && !FileExists(directory)) {
+    if (!CreateDirectory(directory, 0777)) {
+      LogMessage(kLogError, "Failed to create Log directory %s", directory.c_str());
+      return false;
+    }
+    LogMessage(kLogInfo, "Created Log directory %s", directory.c_str());
+  }
+  if (!directory.empty()) *path_out = directory + "/" + name;
+  return true;
+}
+
+bool LogFileOpen(const std::string& name) {
+  LogState& state = State();
+  if (LogDisabled()) return true;
+  LogMessage(kLogTrace, "LogFileOpen: fname=%s", name.c_str());
+  if (state.file) return true;
+  std::string directory;
+  LogFilePath(name, &directory, &state.file_name);
+  LogMessage(kLogDebug, "Log File Path Used: %s", state.file_name.c_str());
+  bool existed = FileExists(state.file_name);
+  UniqueFd fd(open(state.file_name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd) {
+    int err = errno;
+    LogMessage(kLogError, "Could not open log file %s - %s",
+               state.file_name.c_str(), ErrorText(err).c_str());
+    return false;
+  }
+  if (!existed) fchmod(fd.get(), 0666);
+  state.file = std::move(fd);
+  return true;
+}
+
+void LogFileSave(const std::string& name) {
+  if (LogDisabled()) return;
+  LogMessage(kLogTrace, "LogFileSave: fname=%s", name.c_str());
+  std::string directory, path;
+  LogFilePath(name, &directory, &path);
+  if (!FileExists(path)) return;
+  std::string previous = path + ".prev";
+  DeleteFile(previous);
+  LogMessage(kLogDebug, "Saving previous %s", path.c_str());
+  LogMessage(kLogDebug, "             to %s", previous.c_str());
+  if (rename(path.c_str(), previous.c_str()) != 0) {
+    int err = errno;
+    LogMessage(kLogError, "Failed to Save %s - %s", path.c_str(),
+               ErrorText(err).c_str());
+  }
+}
+
+void LogFileClose() {
+  if (LogDisabled()) return;
+  LogMessage(kLogTrace, "LogFileClose:");
+  State().file.reset();
+}
+
+}  // namespace dusk

@@ -1,0 +1,83 @@
+#ifndef DUSK_LOG_LOG_H_
+#define DUSK_LOG_LOG_H_
+
+// The one log of the program. Every line goes to "dusk.log" in the
+// directory named by the configuration's LogPath, or to standard output
+// while no log file is open. A line is written with one write() on a file
+// opened for appending, so the service and a command started beside it
+// (they share the file after the fork) never mix inside a line, and a line
+// is on its way to the disk when LogMessage returns.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace dusk {
+
+/// Message levels. A message is written when its level is at most the
+/// current level; level 0 switches logging off.
+enum LogLevelValue : int {
+  kLogOff = 0,
+  kLogPlain = 1,
+  kLogFatal = 2,
+  kLogError = 3,
+  kLogWarn = 4,
+  kLogAudit = 5,
+  kLogInfo = 6,
+  kLogDebug = 7,
+  kLogTrace = 8,
+};
+
+/// Added to a level: the line is also echoed to standard output.
+inline constexpr int kLogConsoleFlag = 256;
+
+/// Longest message text; longer ones are cut here.
+inline constexpr size_t kLogMessageMax = 2046;
+
+/// Name of the log file inside LogPath.
+inline constexpr char kLogFileName[] = "dusk.log";
+
+/// Writes one message. The low 8 bits of |level_and_flags| are the level,
+/// kLogConsoleFlag asks for a console copy. Fatal lines always reach the
+/// console as well.
+void LogMessage(int level_and_flags, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+/// Sets the level; does nothing once logging has been switched off.
+void LogLevel(int level);
+/// The current level (6 at start).
+int LogCurrentLevel();
+/// Switches logging off for good.
+void LogSilence();
+/// True when logging is off.
+bool LogDisabled();
+
+/// Opens (creating with mode 0666) the log file |name| in LogPath. True when
+/// the log is usable; false after an Error line when it cannot be opened, and
+/// later lines then go to standard output.
+bool LogFileOpen(const std::string& name);
+/// Keeps the current log file as |name| + ".prev" (one older generation).
+void LogFileSave(const std::string& name);
+/// Closes the log file.
+void LogFileClose();
+/// True while the log file is open.
+bool LogFileIsOpen();
+/// Path of the log file in use ("" before LogFileOpen).
+const std::string& LogFileName();
+
+/// Works out where |name| lives: |path_out| = LogPath + "/" + name, creating
+/// the LogPath directory (one level) when missing. False, with |path_out| the
+/// bare name, when LogPath is not configured or cannot be created.
+bool LogFilePath(const std::string& name, std::string* directory_out,
+                 std::string* path_out);
+
+/// Test hook: called with the level and the message text of every line that
+/// passes the level filter. Pass nullptr to remove it.
+void LogSetObserver(std::function<void(int level, std::string_view message)> observer);
+
+/// The tag written before a message of |level| ("  Info: " and so on).
+const char* LogTag(int level);
+
+}  // namespace dusk
+
+#endif  // DUSK_LOG_LOG_H_

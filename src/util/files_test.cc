@@ -1,0 +1,95 @@
+#include "util/files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "log/log.h"
+#include "support/test_util.h"
+
+namespace dusk {
+namespace {
+
+TEST(FilesTest, PathPieces) {
+  struct {
+    const char* path;
+    const char* base;
+    const char* rest;
+  } cases[] = {{"", "", ""},          {"name", "name", ""},   {"dir/", "", ""},
+               {"/", "", ""},          {"/a/b/c", "c", "a/b/c"}, {"a/b", "b", "b"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    EXPECT_EQ(BaseName(c.path), c.base);
+    EXPECT_EQ(StripFirstComponent(c.path), c.rest);
+  }
+}
+
+TEST(FilesTest, ErrorTexts) {
+  EXPECT_EQ(ErrorText(ENOENT), std::string("Error (2): ") + strerror(ENOENT));
+  EXPECT_EQ(SocketErrorText(ECONNREFUSED),
+            "Socket Error (" + std::to_string(ECONNREFUSED) + "): " + strerror(ECONNREFUSED));
+}
+
+TEST(FilesTest, ExistsChangeDirAndDelete) {
+  test::TempDir dir;
+  EXPECT_FALSE(FileExists(""));
+  EXPECT_TRUE(FileExists(dir.path()));
+  std::string cwd = GetCwd();
+  EXPECT_EQ(ChangeDir(""), 1);
+  EXPECT_EQ(GetCwd(), cwd);
+  test::LogCapture log;
+  EXPECT_EQ(ChangeDir(dir / "missing"), 0);
+  EXPECT_TRUE(log.Has(kLogError, "Failed to change directory to " + (dir / "missing") +
+                                     " - " + ErrorText(ENOENT)));
+  test::WriteFile(dir / "f", "x");
+  EXPECT_TRUE(DeleteFile(dir / "f"));
+  EXPECT_FALSE(DeleteFile(dir / "f"));
+}
+
+TEST(FilesTest, CopyFileKeepsExistingTargetWhenAsked) {
+  test::TempDir dir;
+  std::string big(5000, 'q');
+  test::WriteFile(dir / "src", big);
+  test::WriteFile(dir / "dst", "old");
+  EXPECT_FALSE(CopyFile(dir / "src", dir / "dst", true));
+  EXPECT_EQ(test::ReadFile(dir / "dst"), "old");
+  EXPECT_TRUE(CopyFile(dir / "src", dir / "dst", false));
+  EXPECT_EQ(test::ReadFile(dir / "dst"), big);
+  EXPECT_FALSE(CopyFile(dir / "none", dir / "dst2", false));
+}
+
+TEST(FilesTest, CreateDirectoryFailsOnExistingButAppliesMode) {
+  test::TempDir dir;
+  std::string sub = dir / "sub";
+  EXPECT_TRUE(CreateDirectory(sub, 0700));
+  EXPECT_FALSE(CreateDirectory(sub, 0755));
+  struct stat st;
+  ASSERT_EQ(stat(sub.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+  EXPECT_FALSE(CreateDirectory("", 0));
+}
+
+TEST(FilesTest, CreateDirectoriesMakesEachLevel) {
+  test::TempDir dir;
+  std::string d, n;
+  EXPECT_TRUE(CreateDirectories(dir / "a/b/file.bin", &d, &n, 0));
+  EXPECT_EQ(d, dir / "a/b");
+  EXPECT_EQ(n, "file.bin");
+  EXPECT_TRUE(FileExists(dir / "a/b"));
+  EXPECT_FALSE(FileExists(dir / "a/b/file.bin"));
+
+  ASSERT_EQ(chdir(dir.path().c_str()), 0);
+  EXPECT_TRUE(CreateDirectories("x/y/", &d, &n, 0));
+  EXPECT_EQ(d, "x/y/");
+  EXPECT_EQ(n, "");
+  EXPECT_TRUE(FileExists(dir / "x/y"));
+  EXPECT_FALSE(CreateDirectories("", &d, &n, 0));
+  ASSERT_EQ(chdir("/"), 0);
+}
+
+}  // namespace
+}  // namespace dusk

@@ -1,0 +1,51 @@
+# The first steps of an administrator: version, a missing configuration,
+# -confinit, usage, bad arguments.
+. "$(dirname "$0")/lib/common.sh"
+install_dusk
+cd /tmp/kesta
+
+run_dusk -version
+expect_eq "$status" 0 "-version status"
+expect_eq "$out" "KESTA Release: 7.8 KESTA-DUSK Build: 33 Revision: 1" "-version output"
+[ ! -e /tmp/kesta/dusk.log ] || fail "-version wrote a log"
+[ ! -e /etc/kesta/dusk/log ] || fail "-version made a log directory"
+
+run_dusk -help
+expect_eq "$status" 251 "-help without a configuration"
+expect_contains "$out" " Fatal: Not Properly installed" "-help without a configuration"
+case "$out" in *Usage:*) fail "usage shown without a configuration" ;; esac
+
+run_dusk -confinit
+expect_eq "$status" 0 "-confinit status"
+expect_eq "$(wc -l < $CONF)" 49 "lines of a new dusk.conf"
+expect_eq "$(sed -n 8p $CONF)" "InstallPath=/opt/kesta/dusk" "InstallPath line"
+expect_eq "$(sed -n 11p $CONF)" "ServerName=kesta-server" "ServerName line"
+
+run_dusk -help
+expect_eq "$status" 0 "-help status"
+expect_eq "$(printf '%s\n' "$out" | head -1)" \
+  "  Info: Usage: dusk [-probe] [-host <host>] [-port <port] [-debug] [-trace] [-silent]" \
+  "first usage line"
+expect_eq "$(printf '%s\n' "$out" | grep -c '  Info: ')" 25 "usage lines"
+grep -q "Info: KESTA-DUSK: ExitCode: 0" /etc/kesta/dusk/log/dusk.log || fail "no ExitCode line in the log"
+
+run_dusk -install
+expect_eq "$status" 254 "-install is not an option"
+grep -q "Error: KESTA-DUSK: Invalid command line argument -install" /etc/kesta/dusk/log/dusk.log \
+  || fail "no Error line for -install"
+
+run_dusk -confupdate LogLevel=debug -confupdate Config/probetimelimit=0 -confupdate Bogus/x=1
+expect_eq "$status" 0 "-confupdate status"
+grep -qx "LogLevel=debug" $CONF || fail "LogLevel not updated"
+grep -qx "probetimelimit=0" $CONF || fail "probetimelimit not updated"
+grep -q "Unknown Config File Section name Bogus specified" /etc/kesta/dusk/log/dusk.log \
+  || fail "no Error line for Bogus"
+grep -qx "LogLevel=info" $CONF.prev || fail "dusk.conf.prev does not hold the previous content"
+
+# A second -confinit completes nothing and keeps what the administrator set.
+before=$(cat $CONF)
+run_dusk -confinit -host other-server
+expect_eq "$status" 0 "second -confinit"
+grep -qx "ServerName=other-server" $CONF || fail "-host did not replace ServerName"
+grep -qx "LogLevel=debug" $CONF || fail "-confinit lost LogLevel"
+echo PASS

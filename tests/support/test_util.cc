@@ -1,0 +1,141 @@
+#include "support/test_util.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "log/log.h"
+
+namespace dusk::test {
+
+namespace {
+
+bool IsMountPoint(const char* path) {
+  struct stat st, parent;
+  std::string up = std::string(path) + "/..";
+  return stat(path, &st) == 0 && stat(up.c_str(), &parent) == 0 &&
+         st.st_dev != parent.st_dev;
+}
+
+std::string DrainFd(int fd) {
+  std::string out;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, got);
+  return out;
+}
+
+}  // namespace
+
+bool InSandbox() {
+  const char* flag = getenv("DUSK_SANDBOX");
+  return flag && strcmp(flag, "1") == 0 && IsMountPoint("/etc/kesta") &&
+         IsMountPoint("/opt/kesta") && IsMountPoint("/tmp/kesta");
+}
+
+void ResetFixedDirs() {
+  if (!InSandbox()) std::abort();
+  for (const char* dir : {"/etc/kesta", "/opt/kesta", "/tmp/kesta"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      std::filesystem::remove_all(entry.path());
+  }
+  std::filesystem::create_directories("/etc/kesta/dusk");
+}
+
+TempDir::TempDir() {
+  char pattern[] = "/tmp/dusk-test.XXXXXX";
+  path_ = mkdtemp(pattern);
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+void WriteFile(const std::string& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+void RemoveTree(const std::string& path) {
+  std::error_code ignored;
+  std::filesystem::remove_all(path, ignored);
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd) {
+  ProgramResult result;
+  char out_name[] = "/tmp/dusk-out.XXXXXX";
+  char err_name[] = "/tmp/dusk-err.XXXXXX";
+  int out_fd = mkstemp(out_name);
+  int err_fd = mkstemp(err_name);
+  unlink(out_name);
+  unlink(err_name);
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out_fd, 1);
+    dup2(err_fd, 2);
+    int null_fd = open("/dev/null", O_RDONLY);
+    dup2(null_fd, 0);
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  lseek(out_fd, 0, SEEK_SET);
+  lseek(err_fd, 0, SEEK_SET);
+  result.out = DrainFd(out_fd);
+  result.err = DrainFd(err_fd);
+  close(out_fd);
+  close(err_fd);
+  return result;
+}
+
+std::string DuskBinary() {
+  const char* path = getenv("DUSK_BINARY");
+  return path ? path : "";
+}
+
+LogCapture::LogCapture() {
+  LogSetObserver([this](int level, std::string_view message) {
+    lines_.emplace_back(level, std::string(message));
+  });
+}
+
+LogCapture::~LogCapture() { LogSetObserver(nullptr); }
+
+std::vector<std::string> LogCapture::messages() const {
+  std::vector<std::string> out;
+  for (const auto& line : lines_) out.push_back(line.second);
+  return out;
+}
+
+bool LogCapture::Has(const std::string& text) const {
+  for (const auto& line : lines_)
+    if (line.second == text) return true;
+  return false;
+}
+
+bool LogCapture::Has(int level, const std::string& text) const {
+  for (const auto& line : lines_)
+    if (line.first == level && line.second == text) return true;
+  return false;
+}
+
+}  // namespace dusk::test
