@@ -1,0 +1,82 @@
+#include "util/sockets.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "log/log.h"
+#include "util/strings.h"
+
+namespace dusk {
+
+namespace {
+
+/// The first IPv4 address of |host|; a dotted address resolves to itself.
+bool ResolveIPv4(const std::string& host, struct in_addr* out) {
+  if (inet_aton(host.c_str(), out) != 0) return true;
+  struct addrinfo hints;
+  memset(&hints, 0, sizeof hints);
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  struct addrinfo* result = nullptr;
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &result) != 0 || result == nullptr)
+    return false;
+  *out = reinterpret_cast<struct sockaddr_in*>(result->ai_addr)->sin_addr;
+  freeaddrinfo(result);
+  return true;
+}
+
+}  // namespace
+
+bool ResolveHostAddress(const std::string& host, const std::string& port,
+                        struct sockaddr_in* address) {
+  if (host.empty() || port.empty()) {
+    LogMessage(kLogError, "Must specify a host and port for attempting to connect");
+    return false;
+  }
+  memset(address, 0, sizeof *address);
+  if (!ResolveIPv4(host, &address->sin_addr)) {
+    LogMessage(kLogError, "Unknown host %s", host.c_str());
+    return false;
+  }
+  address->sin_family = AF_INET;
+  address->sin_port = htons(static_cast<uint16_t>(strToInt(port)));
+  return true;
+}
+
+bool ConnectToHost(int socket_fd, const std::string& host, int port) {
+  if (host.empty() || port < 1 || port > 65535) return false;
+  struct sockaddr_in address;
+  memset(&address, 0, sizeof address);
+  if (!ResolveIPv4(host, &address.sin_addr)) return false;
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  return connect(socket_fd, reinterpret_cast<struct sockaddr*>(&address),
+                 sizeof address) == 0;
+}
+
+void CloseSocket(int socket_fd) {
+  if (socket_fd < 0) return;
+  shutdown(socket_fd, SHUT_RDWR);
+  close(socket_fd);
+}
+
+long SocketWrite(int socket_fd, const void* data, size_t size) {
+  return static_cast<long>(send(socket_fd, data, size, MSG_NOSIGNAL));
+}
+
+bool GetPeerHost(int socket_fd, std::string* host) {
+  struct sockaddr_in address;
+  socklen_t size = sizeof address;
+  if (getpeername(socket_fd, reinterpret_cast<struct sockaddr*>(&address), &size) != 0)
+    return false;
+  char text[INET_ADDRSTRLEN];
+  if (inet_ntop(AF_INET, &address.sin_addr, text, sizeof text) == nullptr) return false;
+  *host = strCut(text, 255);
+  return true;
+}
+
+}  // namespace dusk

@@ -1,0 +1,35 @@
+#ifndef DUSK_UTIL_SOCKETS_H_
+#define DUSK_UTIL_SOCKETS_H_
+
+// IPv4 socket helpers shared by the HTTP client, the device information and
+// the listener.
+
+#include <netinet/in.h>
+
+#include <string>
+
+namespace dusk {
+
+/// Fills |address| from a host text and a decimal port text. Both must be
+/// non-empty (else Error "Must specify a host and port for attempting to
+/// connect"); a host that does not resolve gives Error "Unknown host %s".
+bool ResolveHostAddress(const std::string& host, const std::string& port,
+                        struct sockaddr_in* address);
+
+/// Connects |socket_fd| to |host|:|port|. False for an empty host, a port
+/// below 1, a host that does not resolve or a failed connect.
+bool ConnectToHost(int socket_fd, const std::string& host, int port);
+
+/// Shuts down both directions, then closes.
+void CloseSocket(int socket_fd);
+
+/// One write call; its result.
+long SocketWrite(int socket_fd, const void* data, size_t size);
+
+/// The peer's dotted address (at most 255 characters); false when
+/// getpeername fails.
+bool GetPeerHost(int socket_fd, std::string* host);
+
+}  // namespace dusk
+
+#endif  // DUSK_UTIL_SOCKETS_H_
