@@ -23,6 +23,10 @@ expect_eq "$(sed -n 11p $CONF)" "ServerName=kesta-server" "ServerName line"
 
 run_dusk -help
 expect_eq "$status" 0 "-help status"
+# The first run with a configuration makes the log directory and says so.
+expect_eq "$(printf '%s\n' "$out" | head -1)" "  Info: Created Log directory /etc/kesta/dusk/log" \
+  "log directory line"
+out=$(printf '%s\n' "$out" | tail -n +2)
 expect_eq "$(printf '%s\n' "$out" | head -1)" \
   "  Info: Usage: dusk [-probe] [-host <host>] [-port <port] [-debug] [-trace] [-silent]" \
   "first usage line"
@@ -40,7 +44,7 @@ grep -qx "LogLevel=debug" $CONF || fail "LogLevel not updated"
 grep -qx "probetimelimit=0" $CONF || fail "probetimelimit not updated"
 grep -q "Unknown Config File Section name Bogus specified" /etc/kesta/dusk/log/dusk.log \
   || fail "no Error line for Bogus"
-grep -qx "LogLevel=info" $CONF.prev || fail "dusk.conf.prev does not hold the previous content"
+grep -qx "probetimelimit=86400" $CONF.prev || fail "dusk.conf.prev does not hold the previous content"
 
 # A second -confinit completes nothing and keeps what the administrator set.
 before=$(cat $CONF)
