@@ -92,7 +92,6 @@ void LogMessage(int level_and_flags, const char* format, ...) {
     int size = snprintf(line, sizeof line, "%s%s%s: %.*s\n", stamp, tag,
                         kServiceName, static_cast<int>(message_size), message);
     if (size > 0) {
-      lseek(state.file.get(), 0, SEEK_END);
       WriteAll(state.file.get(), line,
                std::min(static_cast<size_t>(size), sizeof line - 1));
     }
