@@ -1,0 +1,105 @@
+#include "util/attr_list.h"
+
+#include "log/log.h"
+
+namespace dusk {
+
+namespace {
+
+bool NeedsBraces(std::string_view text) {
+  return text.find_first_of(" \t") != std::string_view::npos;
+}
+
+int Len(std::string_view text) { return static_cast<int>(text.size()); }
+
+/// Whether |added| more characters and the NUL fit, and the server's own
+/// rule (length + |counted| + 3 within the capacity) holds as well.
+bool Fits(const std::string& list, size_t counted, size_t added, size_t capacity) {
+  return list.size() + counted + 3 <= capacity && list.size() + added + 1 <= capacity;
+}
+
+void AppendBraced(std::string* list, std::string_view text) {
+  list->push_back('{');
+  list->append(text);
+  list->push_back('}');
+}
+
+}  // namespace
+
+std::string GetAttrValue(const AttrTable& table, std::string_view name,
+                         std::string_view default_value, bool keep_empty) {
+  std::string value;
+  if (!table.GetNoCase(name, &value) || (!keep_empty && value.empty()))
+    return std::string(default_value);
+  return value;
+}
+
+bool SetAttrValue(AttrTable& table, std::string_view name, std::string_view value) {
+  return table.Set(name, value);
+}
+
+void LogAttrs(int level_and_flags, const AttrTable& table) {
+  for (const Attr& attr : table)
+    LogMessage(level_and_flags, "  Attr(%s) = \"%s\"", attr.name.c_str(),
+               attr.value.c_str());
+}
+
+void AttrsToTclList(std::string* list, size_t capacity, const AttrTable& table) {
+  list->clear();
+  for (const Attr& attr : table) TclListAppendAttr(list, capacity, attr.name, attr.value);
+}
+
+bool TclListAppendAttr(std::string* list, size_t capacity, std::string_view name,
+                       std::string_view value) {
+  const bool braced = value.empty() || NeedsBraces(value);
+  const size_t added =
+      (list->empty() ? 0 : 1) + name.size() + 1 + value.size() + (braced ? 2 : 0);
+  if (!Fits(*list, name.size() + value.size(), added, capacity)) {
+    LogMessage(kLogError,
+               "Cannot Append attribute \"%.*s\" with value \"%.*s\" to List - "
+               "Buffer full, skipping.",
+               Len(name), name.data(), Len(value), value.data());
+    return false;
+  }
+  if (!list->empty()) list->push_back(' ');
+  list->append(name);
+  list->push_back(' ');
+  if (braced)
+    AppendBraced(list, value);
+  else
+    list->append(value);
+  return true;
+}
+
+bool TclListAppendElement(std::string* list, size_t capacity, std::string_view element) {
+  const bool braced = NeedsBraces(element);
+  const size_t added = (list->empty() ? 0 : 1) + element.size() + (braced ? 2 : 0);
+  if (!Fits(*list, element.size(), added, capacity)) {
+    LogMessage(kLogError, "Cannot Append element \"%.*s\" to List - Buffer full, skipping.",
+               Len(element), element.data());
+    return false;
+  }
+  if (!list->empty()) list->push_back(' ');
+  if (braced)
+    AppendBraced(list, element);
+  else
+    list->append(element);
+  return true;
+}
+
+bool AttrsMatch(const AttrTable& a, const AttrTable& b,
+                std::span<const std::string_view> names, std::string* differences) {
+  LogMessage(kLogTrace, "DevicesMatch:");
+  differences->clear();
+  int count = 0;
+  for (std::string_view name : names) {
+    if (name.empty()) break;
+    if (GetAttrValue(a, name, "", true) == GetAttrValue(b, name, "", true)) continue;
+    ++count;
+    if (!differences->empty()) differences->push_back(' ');
+    differences->append(name);
+  }
+  return count == 0;
+}
+
+}  // namespace dusk
