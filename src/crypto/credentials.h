@@ -1,0 +1,37 @@
+#ifndef DUSK_CRYPTO_CREDENTIALS_H_
+#define DUSK_CRYPTO_CREDENTIALS_H_
+
+// The user name and password that a remote-execution request must carry.
+// Both sides derive them from the device's DN, so nothing secret is stored
+// on the device: the user name is the CRC-32 register of the DN (before its
+// final inversion) in 8 upper-case hexadecimal digits, the password those 8
+// characters enciphered with DES under the shared key (crypto/keys.h) and
+// encoded in Base64.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace dusk {
+
+/// Longest DN taken into account; the rest of a longer one is ignored.
+inline constexpr size_t kDeviceDnMax = 255;
+
+/// The two credential texts; "" for what was not computed.
+struct DeviceCredentials {
+  std::string userName;  ///< 8 upper-case hexadecimal digits
+  std::string password;  ///< 12 Base64 characters, the last one "="
+};
+
+/// The credentials of the device whose DN is |device_dn| (cut to
+/// kDeviceDnMax characters). This is also the server's computation.
+DeviceCredentials CredentialsForDn(std::string_view device_dn);
+
+/// The credentials of this device, from "devdn" of [DeviceInfo]. Logs
+/// "GetDeviceCredentials" at Trace; without a DN logs "Failed to get Device
+/// Dn" at Warn and returns both texts empty.
+DeviceCredentials GetDeviceCredentials();
+
+}  // namespace dusk
+
+#endif  // DUSK_CRYPTO_CREDENTIALS_H_
