@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/md5_command.h"
 #include "app/program.h"
 #include "config/config_defaults.h"
 #include "log/log.h"
@@ -67,7 +68,10 @@ int RunCommand(const Options& options) {
     fflush(stdout);
     return kExitOk;
   }
-  if (options.md5Command) return CommandNotAvailable("-md5");
+  if (options.md5Command) {
+    MD5FileDigest(options.fileArg);
+    return kExitOk;
+  }
   if (options.getCommand) return CommandNotAvailable("-get");
   if (options.instAgentCommand) return CommandNotAvailable("-instagent");
   if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
