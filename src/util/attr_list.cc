@@ -75,7 +75,8 @@ bool TclListAppendElement(std::string* list, size_t capacity, std::string_view e
   const bool braced = NeedsBraces(element);
   const size_t added = (list->empty() ? 0 : 1) + element.size() + (braced ? 2 : 0);
   if (!Fits(*list, element.size(), added, capacity)) {
-    LogMessage(kLogError, "Cannot Append element \"%.*s\" to List - Buffer full, skipping.",
+    LogMessage(kLogError,
+               "Cannot Append element \"%.*s\" to List - Buffer full, skipping.",
                Len(element), element.data());
     return false;
   }

@@ -147,7 +147,8 @@ TEST(AttrListTest, TableToListInSlotOrderSkippingWhatDoesNotFit) {
 }
 
 TEST(AttrListTest, GetAttrValueDefaultsAndLetterCase) {
-  AttrTable table = MakeTable({{"DevDn", "lower slot"}, {"devdn", "upper slot"}, {"e", ""}});
+  AttrTable table =
+      MakeTable({{"DevDn", "lower slot"}, {"devdn", "upper slot"}, {"e", ""}});
   struct Case {
     const char* row;
     const char* name;
@@ -181,8 +182,8 @@ TEST(AttrListTest, LogAttrsWritesOneLinePerSlot) {
 }
 
 TEST(AttrListTest, MatchOverNamesOnly) {
-  constexpr std::array<std::string_view, 5> names = {"hostname", "ipaddress", "devdn",
-                                                     "", "after"};
+  constexpr std::array<std::string_view, 5> names = {"hostname", "ipaddress", "devdn", "",
+                                                     "after"};
   struct Case {
     const char* row;
     AttrTable a, b;
@@ -196,7 +197,8 @@ TEST(AttrListTest, MatchOverNamesOnly) {
        MakeTable({{"ipaddress", "1"}, {"hostname", "a"}}),
        MakeTable({{"hostname", "b"}, {"ipaddress", "2"}}), false, "hostname ipaddress"},
       {"names after the end and outside the list ignored",
-       MakeTable({{"after", "1"}, {"other", "x"}}), MakeTable({{"after", "2"}}), true, ""},
+       MakeTable({{"after", "1"}, {"other", "x"}}), MakeTable({{"after", "2"}}), true,
+       ""},
   };
   LogLevel(kLogTrace);
   for (const Case& c : cases) {

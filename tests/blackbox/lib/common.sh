@@ -26,7 +26,7 @@ install_dusk() {
   mkdir -p "$INSTALL_DIR" /etc/kesta/dusk
   cp "$DUSK_BINARY" "$DUSK"
   local lib
-  lib=$(dirname "$DUSK_BINARY")/../tools/biosinfo/biosinfo.so
+  lib=$(dirname "$DUSK_BINARY")/biosinfo.so
   [ -f "$lib" ] && cp "$lib" "$INSTALL_DIR/" || true
 }
 

@@ -1,0 +1,201 @@
+#include "device/device_info.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <array>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/program.h"
+#include "log/log.h"
+#include "support/net_fixture.h"
+#include "support/test_util.h"
+#include "util/unique_fd.h"
+
+namespace dusk {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+using test::VethPair;
+
+constexpr int kServerPort = 3466;
+
+Pairs Entries(const AttrTable& table) {
+  Pairs out;
+  for (const Attr& attr : table) out.emplace_back(attr.name, attr.value);
+  return out;
+}
+
+std::string HostName() {
+  char name[256] = {};
+  gethostname(name, sizeof name - 1);
+  return name;
+}
+
+TEST(DeviceInfoTest, NameListLookupIgnoresCaseAndStopsAtTheEnd) {
+  constexpr std::array<std::string_view, 3> list = {"productname", "", "uuid"};
+  EXPECT_TRUE(IsNameInList(list, "ProductName"));
+  EXPECT_FALSE(IsNameInList(list, "uuid"));
+  EXPECT_FALSE(IsNameInList(list, ""));
+  EXPECT_FALSE(IsNameInList(list, "product"));
+}
+
+// The device in the test's network namespace, the server behind a veth
+// pair in a second one, the real biosinfo.so over a DMI export of the
+// test's making.
+class GatherTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DUSK_REQUIRE_SANDBOX();
+    saved_install_path_ = installPath;
+    std::string program;
+    GetProgramPaths("", &program, &installPath);
+    std::string error;
+    ASSERT_TRUE(veth_.Create(&error)) << error;
+    ASSERT_TRUE(dmi_.Mount(&error)) << error;
+    for (const auto& [file, content] :
+         Pairs{{"product_name", "Thin Client 7\n"},
+               {"product_uuid", "4c4c4544-0042-3510-8052-b4c04f4d4d32\n"},
+               {"product_serial", "SN-0001\n"},
+               {"chassis_serial", "CH-9\n"},
+               {"chassis_asset_tag", "Asset 42\n"}})
+      test::WriteFile(std::string(test::FakeDmi::kDir) + "/" + file, content);
+  }
+  void TearDown() override {
+    installPath = saved_install_path_;
+    LogLevel(kLogInfo);
+  }
+
+  VethPair veth_;
+  test::FakeDmi dmi_;
+  std::string saved_install_path_;
+};
+
+TEST_F(GatherTest, ThroughTheVethPair) {
+  std::string error;
+  ASSERT_TRUE(veth_.Listen(kServerPort, &error)) << error;
+  // The reverse lookup of the detected address.
+  std::ofstream(std::string("/etc/hosts"), std::ios::app)
+      << VethPair::kDeviceAddress << " thin-client-7.example.net\n";
+  AttrTable record(kDeviceInfoSlots);
+  LogLevel(kLogDebug);
+  test::LogCapture log;
+  ASSERT_TRUE(GetDeviceInfo(VethPair::kPeerAddress, std::to_string(kServerPort), record));
+  EXPECT_EQ(Entries(record),
+            (Pairs{{"hostname", HostName()},
+                   {"dnshostname", "thin-client-7.example.net"},
+                   {"detecteddnshostname", "thin-client-7.example.net"},
+                   {"ipaddress", "10.99.0.2"},
+                   {"detectedipaddress", "10.99.0.2"},
+                   {"operatingsystem", "Linux ThinClient"},
+                   {"smsystemproductname", "Thin Client 7"},
+                   {"smsystemuuid", "4c4c4544-0042-3510-8052-b4c04f4d4d32"},
+                   {"smsystemserialnumber", "SN-0001"},
+                   {"smenclosureserialnumber", "CH-9"},
+                   {"smenclosureassettagnumber", "Asset 42"},
+                   {"pxmhdwlana", "02-1a-2b-3c-4d-5e"},
+                   {"pxmsubnet", "255.255.255.0"},
+                   {"pxmipnetworknumber", "10-99-0-0"}}));
+  EXPECT_TRUE(log.Has(kLogDebug, "About to Connect to 10.99.0.1:3466"));
+  EXPECT_TRUE(
+      log.Has(kLogDebug, "Detected Device's dnsHostName of thin-client-7.example.net"));
+  EXPECT_TRUE(log.Has(kLogDebug, "Detected Device's IP Address of 10.99.0.2"));
+  EXPECT_TRUE(log.Has(
+      kLogDebug, "GetNetInfo: Interrogating interfaces for ipAddress 10.99.0.2 ..."));
+  EXPECT_TRUE(log.Has(kLogDebug, "thisDeviceInfo:"));
+  EXPECT_TRUE(log.Has(kLogDebug, "  Attr(pxmipnetworknumber) = \"10-99-0-0\""));
+}
+
+// Through loopback no interface qualifies: what the record held stays.
+TEST_F(GatherTest, ThroughLoopbackKeepsTheInterfaceAttributes) {
+  UniqueFd server(socket(AF_INET, SOCK_STREAM, 0));
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(
+      bind(server.get(), reinterpret_cast<struct sockaddr*>(&address), sizeof address),
+      0);
+  ASSERT_EQ(listen(server.get(), 4), 0);
+  socklen_t size = sizeof address;
+  getsockname(server.get(), reinterpret_cast<struct sockaddr*>(&address), &size);
+  const std::string port = std::to_string(ntohs(address.sin_port));
+
+  AttrTable record(kDeviceInfoSlots);
+  for (const char* name : {"pxmhdwlana", "pxmsubnet", "pxmipnetworknumber"})
+    record.Set(name, "earlier");
+  ASSERT_TRUE(GetDeviceInfo("127.0.0.1", port, record));
+  std::string value;
+  EXPECT_TRUE(record.Get("detectedipaddress", &value));
+  EXPECT_EQ(value, "127.0.0.1");
+  for (const char* name : {"pxmhdwlana", "pxmsubnet", "pxmipnetworknumber"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(record.Get(name, &value));
+    EXPECT_EQ(value, "earlier");
+  }
+}
+
+TEST_F(GatherTest, ServerOutOfReachGathersNothing) {
+  AttrTable record(kDeviceInfoSlots);
+  test::LogCapture log;
+  EXPECT_FALSE(GetDeviceInfo(VethPair::kPeerAddress, "3467", record));
+  EXPECT_EQ(log.lines(), (std::vector<std::pair<int, std::string>>{
+                             {kLogError,
+                              "Failed to connect to 10.99.0.1:3467 - Socket Error (111): "
+                              "Connection refused"},
+                             {kLogError, "Failed to query Device Information"}}));
+  EXPECT_TRUE(record.empty());
+
+  log.Clear();
+  EXPECT_FALSE(GetHostInfo("", "3466", record));
+  ASSERT_GE(log.lines().size(), 2u);
+  EXPECT_EQ(log.lines()[0].second,
+            "Must specify a host and port for attempting to connect");
+  EXPECT_EQ(log.lines()[1].second.rfind(
+                "Failed to Create a Socket Address - Socket Error (", 0),
+            0u);
+}
+
+TEST_F(GatherTest, MissingLibraryFailsTheGathering) {
+  std::string error;
+  ASSERT_TRUE(veth_.Listen(kServerPort, &error)) << error;
+  test::TempDir empty;
+  installPath = empty.path();
+  AttrTable record(kDeviceInfoSlots);
+  test::LogCapture log;
+  EXPECT_FALSE(
+      GetDeviceInfo(VethPair::kPeerAddress, std::to_string(kServerPort), record));
+  const std::string path = empty / "biosinfo.so";
+  EXPECT_EQ(
+      log.lines(),
+      (std::vector<std::pair<int, std::string>>{
+          {kLogFatal, "Failed to load Library " + path + ", error=" + path +
+                          ": cannot open shared object file: No such file or directory"},
+          {kLogError, "Failed to query SMBIOS information for this Device"}}));
+}
+
+// An interface without carrier is not running: it does not count even
+// though it carries the address.
+TEST_F(GatherTest, InterfaceMustBeRunning) {
+  AttrTable record(kDeviceInfoSlots);
+  record.Set("detectedipaddress", VethPair::kDeviceAddress);
+  ASSERT_TRUE(GetNetInfo(record));
+  EXPECT_EQ(record.size(), 4);
+
+  ASSERT_EQ(
+      veth_.RunInPeer({test::ToolPath("ip"), "link", "set", VethPair::kPeerName, "down"})
+          .status,
+      0);
+  ASSERT_TRUE(veth_.WaitForDeviceState(false));
+  AttrTable down(kDeviceInfoSlots);
+  down.Set("detectedipaddress", VethPair::kDeviceAddress);
+  EXPECT_TRUE(GetNetInfo(down));
+  EXPECT_EQ(Entries(down), (Pairs{{"detectedipaddress", "10.99.0.2"}}));
+}
+
+}  // namespace
+}  // namespace dusk

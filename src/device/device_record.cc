@@ -1,0 +1,163 @@
+#include "device/device_record.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "config/config_file.h"
+#include "device/attr_names.h"
+#include "log/log.h"
+#include "util/attr_list.h"
+#include "util/files.h"
+#include "util/product.h"
+#include "util/unique_fd.h"
+
+namespace dusk {
+
+namespace {
+
+constexpr char kDevDnKey[] = "devdn";
+
+/// The stored value of |key| in DeviceInfo; empty when it is missing.
+std::string StoredValue(std::string_view key) {
+  std::string value;
+  GetConfigString(kConfigDeviceInfo, key, &value);
+  return value;
+}
+
+/// Reads up to |size| bytes of |fd|; what arrived.
+std::string ReadUpTo(int fd, size_t size) {
+  std::string content(size, '\0');
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = read(fd, content.data() + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  content.resize(got);
+  return content;
+}
+
+}  // namespace
+
+size_t AgentDnPadding(size_t dn_length) {
+  return dn_length <= 15 ? 16 - dn_length : dn_length % 16;
+}
+
+std::string BuildAgentObject(std::string_view object, std::string_view dn) {
+  const size_t padding = AgentDnPadding(dn.size());
+  std::string result(object);
+  result.resize(std::max(result.size(), kAgentDnOffset + dn.size() + padding), '\0');
+  result[kAgentDnLengthOffset1] = static_cast<char>(dn.size() & 0xff);
+  result[kAgentDnLengthOffset2] = static_cast<char>(dn.size() & 0xff);
+  std::copy(dn.begin(), dn.end(), result.begin() + kAgentDnOffset);
+  std::fill_n(result.begin() + kAgentDnOffset + dn.size(), padding, '\0');
+  return result;
+}
+
+bool StoreDeviceInfoToReg(const AttrTable& record) {
+  LogMessage(kLogTrace, "StoreDeviceInfoToReg:");
+  for (const Attr& attr : record) {
+    if (StoredValue(attr.name) == attr.value) continue;
+    if (attr.name == kDevDnKey)
+      SetDeviceDn(attr.value);
+    else
+      SetConfigString(kConfigDeviceInfo, attr.name, attr.value);
+  }
+  return true;
+}
+
+bool GetDeviceInfoFromReg(AttrTable& record) {
+  LogMessage(kLogTrace, "GetDeviceInfoFromReg:");
+  for (std::string_view name : regattrs) SetAttrValue(record, name, StoredValue(name));
+  return true;
+}
+
+bool DevicesMatch(const AttrTable& current, const AttrTable& stored,
+                  std::string* differences) {
+  LogMessage(kLogTrace, "DevicesMatch:");
+  return AttrsMatch(current, stored, regattrs, differences);
+}
+
+void SetDeviceDn(std::string_view dn) {
+  SetConfigString(kConfigDeviceInfo, kDevDnKey, dn);
+  UpdateAgentDeviceDn(dn);
+}
+
+void RefreshAgentDeviceDn() {
+  const std::string dn = StoredValue(kDevDnKey);
+  if (!dn.empty()) UpdateAgentDeviceDn(dn);
+}
+
+void UpdateAgentDeviceDn(std::string_view dn) {
+  if (dn.empty()) return;
+  // The length bytes hold 8 bits: a longer DN would leave the agent a wrong
+  // length, so no object file is better than a corrupt one.
+  if (dn.size() > kDeviceDnMax) {
+    LogMessage(kLogError,
+               "Device DN of %zu bytes is too long, Cannot update KESTA Agent's %s",
+               dn.size(), kAgentObjectFile);
+    return;
+  }
+  std::string install_path;
+  if (!GetConfigString(kConfigApplication, "InstallPath", &install_path) ||
+      install_path.empty()) {
+    LogMessage(kLogError, "Invalid %s Installation", kServiceName);
+    return;
+  }
+  const std::string template_path = install_path + "/" + kAgentObjectTemplate;
+  if (!FileExists(template_path)) {
+    LogMessage(kLogWarn, "Missing %s File, Cannot update KESTA Agent's %s",
+               kAgentObjectTemplate, kAgentObjectFile);
+    return;
+  }
+  if (!FileExists(kAgentObjectDir)) return;  // the agent is not installed
+  const std::string target = std::string(kAgentObjectDir) + "/" + kAgentObjectFile;
+  if (FileExists(target)) DeleteFile(target);
+
+  struct stat st;
+  if (stat(template_path.c_str(), &st) != 0 || st.st_size == 0) return;
+  const long template_size = static_cast<long>(st.st_size);
+  // The DN goes after the template's first kAgentDnOffset bytes; a shorter
+  // template is not the agent's, and padding it out would invent its bytes.
+  if (static_cast<size_t>(template_size) < kAgentDnOffset) {
+    LogMessage(kLogError,
+               "Template %s is too short (%ld bytes, needs %zu), Cannot update KESTA "
+               "Agent's %s",
+               template_path.c_str(), template_size, kAgentDnOffset, kAgentObjectFile);
+    return;
+  }
+  UniqueFd source(open(template_path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source) {
+    LogMessage(kLogError, "Failed to Open %s - %s", template_path.c_str(),
+               ErrorText(errno).c_str());
+    return;
+  }
+  errno = 0;
+  const std::string object = ReadUpTo(source.get(), static_cast<size_t>(template_size));
+  if (object.size() < static_cast<size_t>(template_size)) {
+    LogMessage(kLogError, "Failed to Read %ld bytes from %s, got %ld - %s", template_size,
+               template_path.c_str(), static_cast<long>(object.size()),
+               ErrorText(errno).c_str());
+    return;
+  }
+  const std::string result = BuildAgentObject(object, dn);
+
+  UniqueFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  if (!out) {
+    LogMessage(kLogError, "Failed to Open file %s for writing - %s", target.c_str(),
+               ErrorText(errno).c_str());
+    return;
+  }
+  errno = 0;
+  if (write(out.get(), result.data(), result.size()) !=
+      static_cast<ssize_t>(result.size()))
+    LogMessage(kLogError, "Failed to Write content to file %s - %s", target.c_str(),
+               ErrorText(errno).c_str());
+}
+
+}  // namespace dusk
