@@ -6,6 +6,7 @@
 #include "app/program.h"
 #include "config/config_defaults.h"
 #include "log/log.h"
+#include "server/probe.h"
 #include "util/product.h"
 
 namespace dusk {
@@ -61,7 +62,13 @@ int RunCommand(const Options& options) {
     for (const std::string& entry : options.confupdates) ApplyConfigUpdate(entry);
     return kExitOk;
   }
-  if (options.probeCommand) return CommandNotAvailable("-probe");
+  if (options.probeCommand) {
+    std::string zone;
+    if (!probeKESTAServer(options.optServerHost, options.optServerPort, &zone))
+      return kExitFailed;
+    LogMessage(kLogInfo, "KESTA Server zone is \"%s\"", zone.c_str());
+    return kExitOk;
+  }
   if (options.versionCommand) {
     printf("KESTA Release: %s.%s KESTA-DUSK Build: %s Revision: %s\n", kDuskMajor,
            kDuskMinor, kDuskBuild, kDuskRevision);

@@ -12,9 +12,6 @@
 
 namespace dusk {
 
-namespace {
-
-/// The first IPv4 address of |host|; a dotted address resolves to itself.
 bool ResolveIPv4(const std::string& host, struct in_addr* out) {
   if (inet_aton(host.c_str(), out) != 0) return true;
   struct addrinfo hints;
@@ -28,8 +25,6 @@ bool ResolveIPv4(const std::string& host, struct in_addr* out) {
   freeaddrinfo(result);
   return true;
 }
-
-}  // namespace
 
 bool ResolveHostAddress(const std::string& host, const std::string& port,
                         struct sockaddr_in* address) {

@@ -10,6 +10,10 @@
 
 namespace dusk {
 
+/// The first IPv4 address of |host|; a dotted address resolves to itself.
+/// Logs nothing; false when the name does not resolve.
+bool ResolveIPv4(const std::string& host, struct in_addr* out);
+
 /// Fills |address| from a host text and a decimal port text. Both must be
 /// non-empty (else Error "Must specify a host and port for attempting to
 /// connect"); a host that does not resolve gives Error "Unknown host %s".

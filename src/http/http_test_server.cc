@@ -1,0 +1,93 @@
+#include "http/http_test_server.h"
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <cstring>
+
+#include "util/strings.h"
+
+namespace dusk::test {
+
+UniqueFd AdoptSocketPair(HttpSession& session) {
+  int fds[2];
+  if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return UniqueFd();
+  HttpAdoptConnection(session, UniqueFd(fds[0]), "pair", 1);
+  return UniqueFd(fds[1]);
+}
+
+std::string ReadUntilClosed(int fd) {
+  std::string data;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, got);
+  return data;
+}
+
+CannedHttpServer::CannedHttpServer(std::string answer, bool stall)
+    : answer_(std::move(answer)), stall_(stall) {
+  listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  if (bind(listener_.get(), reinterpret_cast<struct sockaddr*>(&address), size) != 0 ||
+      listen(listener_.get(), 4) != 0 ||
+      getsockname(listener_.get(), reinterpret_cast<struct sockaddr*>(&address), &size) != 0)
+    return;
+  port_ = ntohs(address.sin_port);
+  thread_ = std::thread([this] { Run(); });
+}
+
+CannedHttpServer::~CannedHttpServer() {
+  stopping_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+std::string CannedHttpServer::request() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return request_;
+}
+
+void CannedHttpServer::Run() {
+  while (!stopping_) {
+    struct pollfd entry = {listener_.get(), POLLIN, 0};
+    if (poll(&entry, 1, 50) <= 0) continue;
+    UniqueFd connection(accept(listener_.get(), nullptr, nullptr));
+    if (!connection) continue;
+    std::string received;
+    size_t head_end = std::string::npos;
+    size_t wanted = 0;
+    char buffer[4096];
+    while (head_end == std::string::npos || received.size() < head_end + wanted) {
+      ssize_t got = read(connection.get(), buffer, sizeof buffer);
+      if (got <= 0) break;
+      received.append(buffer, got);
+      if (head_end == std::string::npos &&
+          (head_end = received.find("\r\n\r\n")) != std::string::npos) {
+        head_end += 4;
+        std::string lower = strLowerCopy(received.substr(0, head_end));
+        size_t at = lower.find("\r\ncontent-length:");
+        if (at != std::string::npos) wanted = strToInt(lower.substr(at + 17));
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      request_ = received;
+    }
+    if (stall_) {
+      // Hold the connection, answering nothing, until the client leaves.
+      while (!stopping_) {
+        struct pollfd wait = {connection.get(), POLLIN, 0};
+        if (poll(&wait, 1, 50) > 0 && read(connection.get(), buffer, sizeof buffer) <= 0)
+          break;
+      }
+    } else {
+      send(connection.get(), answer_.data(), answer_.size(), MSG_NOSIGNAL);
+    }
+    ++served_;
+  }
+}
+
+}  // namespace dusk::test

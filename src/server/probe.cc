@@ -1,0 +1,54 @@
+#include "server/probe.h"
+
+#include "config/config_file.h"
+#include "http/http_session.h"
+#include "log/log.h"
+#include "util/strings.h"
+
+namespace dusk {
+
+bool probeKESTAServer(const std::string& option_host, const std::string& option_port,
+                      std::string* zone) {
+  LogMessage(kLogTrace, "probeKESTAServer: optServerHost=%s optServerPort=%s",
+             option_host.c_str(), option_port.c_str());
+  LogMessage(kLogInfo, "KESTA Server Probe Triggered ...");
+  std::string host, port;
+  GetServerAddress(option_host, option_port, &host, &port);
+  return _probeKESTAServer(host, port, zone);
+}
+
+bool _probeKESTAServer(const std::string& host, const std::string& port,
+                       std::string* zone) {
+  std::string server = host + ":" + port;
+  std::string url = "http://" + server + kProbePath;
+  LogMessage(kLogTrace, "_probeKESTAServer: host=%s port=%s", host.c_str(), port.c_str());
+  LogMessage(kLogInfo, "Probing KESTA Server %s @ URL %s ...", server.c_str(), url.c_str());
+
+  HttpSession session;
+  int connected = HttpConnect(session, host, strToInt(port));
+  if (connected != 0) {
+    LogMessage(kLogInfo, "KESTA Server %s Not Available - %s\n\n", server.c_str(),
+               HttpErrorText(connected));
+    return false;
+  }
+  bool sent = HttpSendRequest(session, kHttpGet, kProbePath);
+  int status = HttpGetStatus(session);
+  if (!sent || status != kHttpOk) {
+    LogMessage(kLogInfo, "KESTA Server %s Not Available - %s", server.c_str(),
+               HttpErrorText(status));
+    HttpClose(session);
+    return false;
+  }
+  if (HttpGetContentLength(session) > 0) {
+    std::string line;
+    const std::string_view prefix = kZonePrefix;
+    while (HttpReadLine(session, &line)) {
+      if (strStartsWith(line, prefix)) *zone = strCut(line.substr(prefix.size()), kZoneMax);
+    }
+  }
+  LogMessage(kLogInfo, "KESTA Server %s Available ...", server.c_str());
+  HttpClose(session);
+  return true;
+}
+
+}  // namespace dusk

@@ -1,0 +1,89 @@
+#include "server/probe.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "http/http_test_server.h"
+#include "support/test_util.h"
+
+namespace dusk {
+namespace {
+
+TEST(ProbeTest, AnswersOfTheServer) {
+  struct Row {
+    const char* name;
+    std::string answer;
+    bool available;
+    std::string zone;  // starts as "before"
+    std::string reason;  // the text after "Not Available - " when not available
+  } rows[] = {
+      {"last zone line wins",
+       "HTTP/1.0 200 OK\r\nContent-Length: 60\r\n\r\nZelmarInfo.zone: east\r\nother\n"
+       "ZelmarInfo.zone: west\r\n",
+       true, "west", ""},
+      {"200 without a body", "HTTP/1.0 200 OK\r\n\r\n", true, "before", ""},
+      {"prefix in lower case", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nzelmarinfo.zone: x\n",
+       true, "before", ""},
+      {"empty zone", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nZelmarInfo.zone: \n", true,
+       "", ""},
+      {"zone over 255 characters",
+       "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nZelmarInfo.zone: " + std::string(300, 'z'),
+       true, std::string(255, 'z'), ""},
+      {"403", "HTTP/1.0 403 Forbidden\r\n\r\n", false, "before", "Forbidden"},
+      {"not HTTP", "SSH-2.0-OpenSSH\r\n", false, "before", "Invalid header read"},
+      {"closed at once", "", false, "before", "Read error while reading header"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    test::CannedHttpServer server(row.answer);
+    std::string server_text = "127.0.0.1:" + std::to_string(server.port());
+    std::string zone = "before";
+    test::LogCapture log;
+    EXPECT_EQ(_probeKESTAServer("127.0.0.1", std::to_string(server.port()), &zone),
+              row.available);
+    EXPECT_EQ(zone, row.zone);
+    std::vector<std::string> expected = {
+        "Probing KESTA Server " + server_text + " @ URL http://" + server_text +
+            "/proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&getauthds=true"
+            " ...",
+        row.available ? "KESTA Server " + server_text + " Available ..."
+                      : "KESTA Server " + server_text + " Not Available - " + row.reason,
+    };
+    EXPECT_EQ(log.messages(), expected);
+  }
+}
+
+TEST(ProbeTest, RequestOnTheWire) {
+  test::CannedHttpServer server("HTTP/1.0 200 OK\r\n\r\n");
+  std::string zone;
+  ASSERT_TRUE(probeKESTAServer("127.0.0.1", std::to_string(server.port()), &zone));
+  EXPECT_EQ(server.request(),
+            "GET /proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&"
+            "getauthds=true HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\n\r\n");
+}
+
+TEST(ProbeTest, RefusedConnection) {
+  test::LogCapture log;
+  std::string zone = "kept";
+  EXPECT_FALSE(probeKESTAServer("127.0.0.1", "1", &zone));
+  EXPECT_EQ(zone, "kept");
+  EXPECT_EQ(log.messages(),
+            (std::vector<std::string>{
+                "KESTA Server Probe Triggered ...",
+                "Probing KESTA Server 127.0.0.1:1 @ URL http://127.0.0.1:1/proc/Zelmar?"
+                "WebService.Name=AuthenticateUser&Response.Format=Text&getauthds=true ...",
+                "KESTA Server 127.0.0.1:1 Not Available - Cannot connect to host\n\n",
+            }));
+}
+
+TEST(ProbeTest, PortThatIsNoNumber) {
+  test::LogCapture log;
+  std::string zone;
+  EXPECT_FALSE(_probeKESTAServer("127.0.0.1", "http", &zone));
+  EXPECT_TRUE(log.Has("KESTA Server 127.0.0.1:http Not Available - Bad host specified\n\n"));
+}
+
+}  // namespace
+}  // namespace dusk

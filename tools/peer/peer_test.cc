@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "peer/peer_faults.h"
+#include "peer/peer_request.h"
+#include "peer/peer_server.h"
+#include "peer/peer_state.h"
+#include "peer/peer_tcl.h"
+
+namespace dusk::peer {
+namespace {
+
+class ScratchDir {
+ public:
+  ScratchDir() {
+    char pattern[] = "/tmp/kesta-peer-test.XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~ScratchDir() { std::filesystem::remove_all(path_); }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+void Write(const std::string& path, const std::string& content) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(PeerRequestTest, Heads) {
+  struct Row {
+    const char* name;
+    std::string head;
+    bool ok;
+    std::string path, query;
+  } rows[] = {
+      {"probe", "GET /proc/Zelmar?a=b&c=d HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\n\r\n", true,
+       "/proc/Zelmar", "a=b&c=d"},
+      {"bare LF", "POST /p HTTP/1.0\nContent-length: 3\n\n", true, "/p", ""},
+      {"no version", "GET /\r\n\r\n", false, "", ""},
+      {"not HTTP", "GET / SPDY/3\r\n\r\n", false, "", ""},
+      {"header without colon", "GET / HTTP/1.0\r\nbroken\r\n\r\n", false, "", ""},
+      {"garbage", std::string("\x16\x03\x01\0\xff", 5) + "\r\n\r\n", false, "", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Request request;
+    EXPECT_EQ(ParseHead(row.head, &request), row.ok);
+    if (!row.ok) continue;
+    EXPECT_EQ(request.path, row.path);
+    EXPECT_EQ(request.query, row.query);
+  }
+}
+
+TEST(PeerRequestTest, BodyLength) {
+  struct Row {
+    const char* header;
+    std::optional<size_t> length;
+  } rows[] = {
+      {"", 0},
+      {"Content-length: 17\r\n", 17},
+      {"CONTENT-LENGTH:   5\r\n", 5},
+      {"Content-Length: -5\r\n", std::nullopt},
+      {"Content-Length: 99999999999\r\n", std::nullopt},
+      {"Content-Length: 16777217\r\n", std::nullopt},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.header);
+    Request request;
+    ASSERT_TRUE(ParseHead(std::string("POST / HTTP/1.0\r\n") + row.header + "\r\n", &request));
+    EXPECT_EQ(AnnouncedBodyLength(request), row.length);
+  }
+}
+
+TEST(PeerFaultsTest, FileFormat) {
+  std::vector<std::string> errors;
+  std::vector<Fault> faults = ParseFaults(
+      "# comment\n"
+      "/proc/Zelmar status 403\n"
+      "\n"
+      "* stall 5 times=2\r\n"
+      "/a empty200\n"
+      "/b status\n"
+      "/c status abc\n"
+      "/d empty200 9\n"
+      "/e dance\n",
+      &errors);
+  ASSERT_EQ(faults.size(), 3u);
+  EXPECT_EQ(faults[0].path, "/proc/Zelmar");
+  EXPECT_EQ(faults[0].mode, FaultMode::kStatus);
+  EXPECT_EQ(faults[0].arg, "403");
+  EXPECT_EQ(faults[1].mode, FaultMode::kStall);
+  EXPECT_EQ(faults[1].times, 2);
+  EXPECT_EQ(faults[2].mode, FaultMode::kEmpty200);
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                        "faults: mode status needs an argument: /b status",
+                        "faults: mode status needs a number: /c status abc",
+                        "faults: mode empty200 takes no argument: /d empty200 9",
+                        "faults: unknown mode dance: /e dance",
+                    }));
+}
+
+TEST(PeerFaultsTest, LimitedFaultsRunOutAndStartAfreshWithANewFile) {
+  FaultBook book;
+  book.Load("/p status 503 times=2\n* status 404\n");
+  EXPECT_EQ(book.Take("/p", "/p?x")->arg, "503");
+  EXPECT_EQ(book.Take("/p", "/p")->arg, "503");
+  EXPECT_EQ(book.Take("/p", "/p")->arg, "404");
+  book.Load("/p status 503 times=2\n* status 404\n");
+  EXPECT_EQ(book.Take("/p", "/p")->arg, "404");
+  book.Load("/p status 503 times=1\n");
+  EXPECT_EQ(book.Take("/p", "/p")->arg, "503");
+  EXPECT_FALSE(book.Take("/p", "/p"));
+  EXPECT_FALSE(book.Take("/q", "/q"));
+}
+
+TEST(PeerTclTest, Elements) {
+  EXPECT_EQ(SplitTclList("hostname pc01 fullname {a b} empty {} nested {x {y z}} devdn  "
+                         "cn=pc01,o=k"),
+            (std::vector<std::string>{"hostname", "pc01", "fullname", "a b", "empty", "",
+                                      "nested", "x {y z}", "devdn", "cn=pc01,o=k"}));
+  EXPECT_EQ(SplitTclList("a {open"), (std::vector<std::string>{"a", "open"}));
+  EXPECT_EQ(SplitTclList("  "), std::vector<std::string>{});
+  std::vector<std::string> elements = SplitTclList("devdn old hostname h devdn  new");
+  EXPECT_EQ(TclAttr(elements, "devdn"), "new");
+  EXPECT_EQ(TclAttr(elements, "missing"), std::nullopt);
+}
+
+TEST(PeerServerTest, Registration) {
+  ScratchDir dir;
+  PeerState state(dir.path());
+  PeerConfig config;
+  struct Row {
+    const char* name;
+    std::string method, path, body;
+    int status;
+    std::string answer;
+    std::string stored_as;  // device file name, "" when nothing is stored
+  } rows[] = {
+      {"register without DN", "POST", "/proc/vmp/register", "hostname pc01 ipaddress 10.1.2.3",
+       200, "cn=pc01,ou=devices,o=kesta\n", "cn=pc01,ou=devices,o=kesta"},
+      {"register with DN", "POST", "/proc/vmp/register", "hostname pc02 devdn  cn=x,o=k", 200,
+       "cn=x,o=k\n", "cn=x,o=k"},
+      {"startup keeps DN", "POST", "/proc/vmp/startup",
+       "hostname pc03 devdn {cn=a b,o=k} kmabuild NA devdn  {cn=a b,o=k}", 200,
+       "cn=a b,o=k\n", "cn=a%20b,o=k"},
+      {"no hostname", "POST", "/proc/vmp/status", "", 200, "cn=unknown,ou=devices,o=kesta\n",
+       "cn=unknown,ou=devices,o=kesta"},
+      {"GET of a registration path", "GET", "/proc/vmp/register", "", 400, "POST expected\n",
+       ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Request request;
+    request.method = row.method;
+    request.path = row.path;
+    request.body = row.body;
+    Answer answer = Route(request, config, state);
+    EXPECT_EQ(answer.status, row.status);
+    EXPECT_EQ(answer.body, row.answer);
+    if (!row.stored_as.empty()) {
+      EXPECT_EQ(Read(dir.path() + "/devices/" + row.stored_as), row.body);
+      EXPECT_EQ(Read(dir.path() + "/devices/" + row.stored_as + ".last"),
+                row.path.substr(10) + "\n");
+    }
+  }
+}
+
+TEST(PeerServerTest, ProbeAndMedia) {
+  ScratchDir dir;
+  PeerState state(dir.path() + "/state");
+  PeerConfig config;
+  config.zone = "east";
+  config.media_dir = dir.path() + "/media";
+  Write(config.media_dir + "/agent/MediaContent.mcfl", "list");
+  Write(dir.path() + "/secret", "secret");
+  std::filesystem::create_symlink(dir.path() + "/secret", config.media_dir + "/link");
+  struct Row {
+    const char* name;
+    std::string method, path;
+    int status;
+    std::string body, file;
+  } rows[] = {
+      {"probe", "GET", "/proc/Zelmar", 200, "ZelmarInfo.status: ok\nZelmarInfo.zone: east\n",
+       ""},
+      {"media file", "GET", "/agent/MediaContent.mcfl", 200, "",
+       config.media_dir + "/agent/MediaContent.mcfl"},
+      {"missing file", "GET", "/agent/nothing", 404, "Not Found\n", ""},
+      {"directory", "GET", "/agent", 404, "Not Found\n", ""},
+      {"traversal", "GET", "/agent/../../secret", 404, "Not Found\n", ""},
+      {"link out of the media", "GET", "/link", 404, "Not Found\n", ""},
+      {"POST of media", "POST", "/agent/MediaContent.mcfl", 501, "Not Implemented\n", ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Request request;
+    request.method = row.method;
+    request.path = row.path;
+    Answer answer = Route(request, config, state);
+    EXPECT_EQ(answer.status, row.status);
+    EXPECT_EQ(answer.body, row.body);
+    EXPECT_EQ(answer.file, row.file);
+  }
+}
+
+TEST(PeerStateTest, RequestsAreNumberedAcrossRestarts) {
+  ScratchDir dir;
+  {
+    PeerState state(dir.path());
+    EXPECT_EQ(state.RecordRequest("first"), 1);
+    EXPECT_EQ(state.RecordRequest(std::string("se\0cond", 7)), 2);
+  }
+  PeerState again(dir.path());
+  EXPECT_EQ(again.RecordRequest("third"), 3);
+  EXPECT_EQ(Read(dir.path() + "/requests/0002.txt"), std::string("se\0cond", 7));
+  EXPECT_EQ(DeviceFileName("../x/y"), "%2E.%2Fx%2Fy");
+}
+
+}  // namespace
+}  // namespace dusk::peer
