@@ -41,14 +41,25 @@ printf 'GET /proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&g
 cmp /tmp/kesta/expected-request "$STATE/requests/0001.txt" \
   || fail "request on the wire: $(od -c "$STATE/requests/0001.txt")"
 
-# A server that refuses: 403.
-echo "/proc/Zelmar status 403" > "$STATE/faults"
-before=$(mark)
-run_dusk -probe -host 127.0.0.1 -port "$PORT"
-expect_eq "$status" 1 "-probe answered 403"
-log_after "$before" | grep -qF "KESTA Server 127.0.0.1:$PORT Not Available - Forbidden" \
-  || fail "no Forbidden line: $(log_after "$before")"
-log_after "$before" | grep -q "zone is" && fail "zone line after a failed probe"
+# Servers that fail the probe, each with the reason the log names.
+printf 'ICY 200 OK\r\n\r\n' > "$STATE/icy.txt"
+failures=(
+  "status 403|Forbidden"
+  "status 503|Service overloaded"
+  "status 302|Unknown Http Error"
+  "close-before-headers|Read error while reading header"
+  "close|Read error while reading header"
+  "raw icy.txt|Invalid header read"
+)
+for row in "${failures[@]}"; do
+  echo "/proc/Zelmar ${row%|*}" > "$STATE/faults"
+  before=$(mark)
+  run_dusk -probe -host 127.0.0.1 -port "$PORT"
+  expect_eq "$status" 1 "-probe against '${row%|*}'"
+  log_after "$before" | grep -qF "KESTA Server 127.0.0.1:$PORT Not Available - ${row#*|}" \
+    || fail "'${row%|*}': no line with ${row#*|}: $(log_after "$before")"
+  log_after "$before" | grep -q "zone is" && fail "'${row%|*}': zone line after a failed probe"
+done
 
 # A server that answers 200 without a body: available, the zone stays empty.
 echo "/proc/Zelmar empty200" > "$STATE/faults"
