@@ -4,6 +4,7 @@
 
 #include "app/md5_command.h"
 #include "app/program.h"
+#include "app/service_control.h"
 #include "config/config_defaults.h"
 #include "log/log.h"
 #include "server/probe.h"
@@ -82,12 +83,8 @@ int RunCommand(const Options& options) {
   if (options.getCommand) return CommandNotAvailable("-get");
   if (options.instAgentCommand) return CommandNotAvailable("-instagent");
   if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
-  if (options.eventCommand != 0) {
-    static const char* const kEventOptions[] = {"", "-stop", "-pause", "-resume",
-                                                "-interrupt"};
-    return CommandNotAvailable(kEventOptions[options.eventCommand]);
-  }
-  return CommandNotAvailable("The service");
+  if (options.eventCommand != 0) return SendServiceEvent(options.eventCommand);
+  return StartService(logfileInitialized);
 }
 
 }  // namespace dusk

@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "app/options.h"
 #include "app/program.h"
+#include "app/service_control.h"
 #include "config/config_file.h"
 #include "log/log.h"
 #include "service/service_event.h"
@@ -43,7 +44,7 @@ void ApplyDebugOptions() {
 void StartLog(const std::vector<std::string>& args) {
   if (args.empty()) {
     LogFileSave(kLogFileName);
-    LogFileOpen(kLogFileName);
+    logfileInitialized = LogFileOpen(kLogFileName);
     LogMessage(kLogInfo, "%s Service Initializing ...", kProductName);
     return;
   }
@@ -56,7 +57,8 @@ void StartLog(const std::vector<std::string>& args) {
     version |= arg == "-version";
   }
   if (version) LogSilence();
-  if (ConfigurationPresent() || (!confinit && !version)) LogFileOpen(kLogFileName);
+  if (ConfigurationPresent() || (!confinit && !version))
+    logfileInitialized = LogFileOpen(kLogFileName);
   LogMessage(kLogInfo, "%s Command Initializing ...", kProductName);
   LogMessage(kLogInfo, "       Arguments: %s", argument_text.c_str());
 }

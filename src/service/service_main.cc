@@ -1,0 +1,199 @@
+#include "service/service_main.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/program.h"
+#include "config/config_file.h"
+#include "log/log.h"
+#include "service/service_event.h"
+#include "service/service_log_level.h"
+#include "service/service_signals.h"
+#include "service/service_timers.h"
+
+namespace dusk {
+
+namespace {
+
+/// Takes the server address again after the start or an event.
+void RefreshServerAddress(ServiceContext& context) {
+  ServiceState& state = context.state;
+  if (!state.refreshServer) return;
+  GetServerAddress(context.optionHost, context.optionPort, &state.host, &state.port);
+  state.refreshServer = false;
+}
+
+/// Takes "serverprobed" from the file while no probe has succeeded here;
+/// creates the key when it is missing.
+void LoadServerProbed(ProbeState* probe) {
+  if (probe->serverProbed != 0) return;
+  int value = 0;
+  if (GetConfigInt(kConfigConfig, kServerProbedKey, &value)) {
+    probe->serverProbed = value;
+    return;
+  }
+  probe->serverProbed = 0;
+  probe->serverProbeAttempts = 0;
+  SetConfigInt(kConfigConfig, kServerProbedKey, 0);
+}
+
+/// Probes the server on its schedule until it has answered once. False
+/// when the probe time limit has expired.
+bool ProbeServerOnSchedule(ServiceContext& context, time_t now) {
+  ServiceState& state = context.state;
+  ProbeState& probe = state.probe;
+  if (probe.serverProbed != 0) return true;
+  if (probe.initialProbeAttemptTime == 0) probe.initialProbeAttemptTime = now;
+  if (ProbeTimeLimitExpired(state.timers, probe, now)) {
+    LogMessage(kLogInfo, "KESTA Server Probe Time Limit Expired");
+    return false;
+  }
+  if (!ProbeDue(state.timers, probe, now)) return true;
+
+  state.zone.clear();
+  probe.probeAttemptTime = now;
+  if (context.server->ProbeServer(state.host, state.port, &state.zone)) {
+    probe.serverProbed = 1;
+    SetConfigInt(kConfigConfig, kServerProbedKey, 1);
+  } else {
+    CountFailedProbe(state.timers, &probe);
+  }
+  return true;
+}
+
+/// Sleeps until the next pass, or less when a signal is caught; not at all
+/// when one is already waiting.
+void SleepBetweenPasses() {
+  if (ServiceEventPending()) return;
+  struct timespec pause = {kServicePassSleepSeconds, 0};
+  nanosleep(&pause, nullptr);
+}
+
+/// Forgets what an event asks to read again on the next running pass.
+void ReloadOnNextPass(ServiceState* state) {
+  ClearServiceLogLevel(state);
+  ResetServiceIntervals(state);
+  state->refreshServer = true;
+}
+
+}  // namespace
+
+void ServiceInit(ServiceContext& context) {
+  ServiceState& state = context.state;
+  LoadServiceLogLevel(&state);
+  LogMessage(kLogTrace, "ServiceInit:");
+  state.duskStatus = kStatusInitialising;
+  LogMessage(kLogInfo, "Service Initialization Process ...");
+  // The protected-value key (ProtectedValueInit) joins here with the
+  // crypto module.
+  GetServerAddress(context.optionHost, context.optionPort, &state.host, &state.port);
+  LogMessage(kLogInfo, "Service Started");
+  state.duskStatus = kStatusRunning;
+  // The agent's object file (RefreshAgentDeviceDn) and a scheduled initial
+  // connect of an installed agent (GetScheduledInitialConnect,
+  // RunInitialConnect, ClearScheduledInitialConnect) join here with the
+  // device record and agent install modules.
+  state.probe.serverProbed = 0;
+  state.probe.serverProbeAttempts = 0;
+}
+
+ServiceStep RunServicePass(ServiceContext& context) {
+  ServiceState& state = context.state;
+  // Handlers anew on every pass, and one reading of the clock for all timers.
+  InstallSignalHandlers();
+  const time_t now = context.clock->Now();
+
+  if (state.duskStatus == kStatusRunning) {
+    // The log level and the server address, when an event asked for them.
+    LoadServiceLogLevel(&state);
+    RefreshServerAddress(context);
+    // First pass: the agent's object file (RefreshAgentDeviceDn) joins here
+    // with the device record module.
+
+    // Timer settings that the start or an event left unset.
+    LoadTimerSettings(&state.timers);
+
+    // Probe the server on schedule until it has answered once.
+    LoadServerProbed(&state.probe);
+    if (!ProbeServerOnSchedule(context, now)) return ServiceStep::kShutdown;
+
+    // ---- The registration, service scan and listener modules join here,
+    // ---- each only once state.probe.serverProbed is not 0:
+    //   RegisterOnSchedule(context, now);   // RegistrationDue, RegistrationAttemptAllowed
+    //   ScanServicesOnSchedule(context, now);  // ServiceScanDue
+    //   KeepListenerWhileAgentMissing(context);
+  }
+  // ---- In every state, once probed and while listening:
+  //   ServeRexecRequest(context);
+
+  state.firstPass = false;
+  return ServiceStep::kContinue;
+}
+
+ServiceStep ServiceEventStep(ServiceContext& context, int event) {
+  ServiceState& state = context.state;
+  switch (event) {
+    case kEventStop:
+      return ServiceStep::kShutdown;
+    case kEventPause:
+      LogMessage(kLogInfo, "Service Paused");
+      ReloadOnNextPass(&state);
+      state.duskStatus = kStatusPaused;
+      break;
+    case kEventResume:
+      LogMessage(kLogInfo, "Service Resumed");
+      ReloadOnNextPass(&state);
+      state.duskStatus = kStatusRunning;
+      break;
+    case kEventInterrupt:
+      LogMessage(kLogInfo, "Service Interrupted");
+      state.duskStatus = kStatusPaused;
+      ReloadOnNextPass(&state);
+      LogMessage(kLogInfo, "Service Resumed");
+      state.duskStatus = kStatusRunning;
+      break;
+    default:
+      break;
+  }
+  return ServiceStep::kContinue;
+}
+
+void FinishService(ServiceContext& context) {
+  ServiceState& state = context.state;
+  // ---- The registration module joins here: once the server was probed,
+  // ---- UnRegister(state.host, state.port, thisDeviceInfo), result unused.
+  LogMessage(kLogInfo, "Service Shutdown");
+  ClearServiceLogLevel(&state);
+  ResetServiceIntervals(&state);
+  ResetProbeState(&state);
+  state.duskStatus = kStatusShutDown;
+  ClearServiceEvent();
+  LogFileClose();
+}
+
+void ServiceShutdown(ServiceContext& context) {
+  FinishService(context);
+  exit(0);
+}
+
+void ServiceMain() {
+  LogMessage(kLogTrace, "ServiceMain:");
+  SystemClock clock;
+  KestaServerCalls server;
+  ServiceContext context;
+  context.clock = &clock;
+  context.server = &server;
+  context.optionHost = optServerHost;
+  context.optionPort = optServerPort;
+
+  ServiceInit(context);
+  for (;;) {
+    if (RunServicePass(context) == ServiceStep::kShutdown) ServiceShutdown(context);
+    SleepBetweenPasses();
+    if (ServiceEventStep(context, TakeServiceEvent()) == ServiceStep::kShutdown)
+      ServiceShutdown(context);
+  }
+}
+
+}  // namespace dusk

@@ -1,0 +1,62 @@
+#ifndef DUSK_SERVICE_SERVICE_MAIN_H_
+#define DUSK_SERVICE_SERVICE_MAIN_H_
+
+// The service process: initialisation, then passes about five seconds
+// apart for ever, each followed by the event a signal left behind. A pass
+// reads the time once from a Clock and talks to the server only through
+// ServerCalls, so a test runs passes back to back against a fake of each;
+// only ServiceMain and ServiceShutdown sleep and exit.
+
+#include <string>
+
+#include "service/clock.h"
+#include "service/server_calls.h"
+#include "service/service_state.h"
+
+namespace dusk {
+
+/// Seconds between the end of a pass and the next one.
+inline constexpr unsigned kServicePassSleepSeconds = 5;
+
+/// A service and what it runs against.
+struct ServiceContext {
+  ServiceState state;
+  Clock* clock = nullptr;
+  ServerCalls* server = nullptr;
+  /// The -host and -port options the service was started with.
+  std::string optionHost;
+  std::string optionPort;
+};
+
+/// What the loop does after a pass or an event.
+enum class ServiceStep { kContinue, kShutdown };
+
+/// The start of the service: log level, "Service Initialization Process
+/// ...", the server address, "Service Started" and the running state.
+void ServiceInit(ServiceContext& context);
+
+/// One pass of the loop. kShutdown when the probe time limit has expired
+/// (after "KESTA Server Probe Time Limit Expired").
+ServiceStep RunServicePass(ServiceContext& context);
+
+/// Acts on |event| (ServiceEvent): Pause, Resume and Interrupt change the
+/// state and make the next running pass read the log level, the server
+/// address and the registration and scan intervals again; Stop asks for the
+/// shutdown.
+ServiceStep ServiceEventStep(ServiceContext& context, int event);
+
+/// Everything ServiceShutdown does but ending the process: "Service
+/// Shutdown", settings and probe state forgotten, the shut-down state, no
+/// pending event, the log closed.
+void FinishService(ServiceContext& context);
+
+/// Ends the service: FinishService, then exit status 0.
+[[noreturn]] void ServiceShutdown(ServiceContext& context);
+
+/// What the forked service process runs, with the real clock and server
+/// and the options of the command line. Never returns.
+[[noreturn]] void ServiceMain();
+
+}  // namespace dusk
+
+#endif  // DUSK_SERVICE_SERVICE_MAIN_H_

@@ -1,0 +1,302 @@
+#include "service/service_main.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "log/log.h"
+#include "service/service_event.h"
+#include "service/service_log_level.h"
+#include "support/test_util.h"
+
+namespace dusk {
+namespace {
+
+constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
+constexpr time_t kStart = 1700000000;
+
+class FakeClock final : public Clock {
+ public:
+  time_t Now() override { return now; }
+  time_t now = kStart;
+};
+
+/// Answers probes as told and notes when and where each one went.
+class FakeServer final : public ServerCalls {
+ public:
+  explicit FakeServer(const Clock& clock) : clock_(clock) {}
+  bool ProbeServer(const std::string& host, const std::string& port,
+                   std::string* zone) override {
+    probe_offsets.push_back(const_cast<Clock&>(clock_).Now() - kStart);
+    targets.push_back(host + ":" + port);
+    bool answer = answer_from_probe > 0 &&
+                  static_cast<int>(probe_offsets.size()) >= answer_from_probe;
+    if (answer) *zone = "east";
+    return answer;
+  }
+  /// The n-th probe and later ones succeed; 0 = never.
+  int answer_from_probe = 0;
+  std::vector<time_t> probe_offsets;
+  std::vector<std::string> targets;
+
+ private:
+  const Clock& clock_;
+};
+
+class ServiceLoopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DUSK_REQUIRE_SANDBOX();
+    test::ResetFixedDirs();
+    context_.clock = &clock_;
+    context_.server = &server_;
+  }
+
+  /// A configuration with the server peer.example:4000 and |config_lines|
+  /// in [Config].
+  static void WriteConf(const std::string& config_lines,
+                        const std::string& application_lines = "") {
+    test::WriteFile(kConf, "[Application]\nServerName=peer.example\nServerPort=4000\n" +
+                               application_lines + "[Config]\n" + config_lines);
+  }
+
+  /// Passes every |step| seconds from kStart until the service asks to shut
+  /// down or |horizon| seconds have passed. Returns the offset of the pass
+  /// that asked for the shutdown.
+  std::optional<time_t> RunPassesUntil(time_t horizon, time_t step) {
+    for (clock_.now = kStart; clock_.now <= kStart + horizon; clock_.now += step) {
+      if (RunServicePass(context_) == ServiceStep::kShutdown) return clock_.now - kStart;
+    }
+    return std::nullopt;
+  }
+
+  FakeClock clock_;
+  FakeServer server_{clock_};
+  ServiceContext context_;
+};
+
+TEST_F(ServiceLoopTest, ProbeSchedule) {
+  struct Case {
+    const char* name;
+    std::string config;
+    time_t step;
+    time_t horizon;
+    std::vector<time_t> first_probes;  // offsets from the first pass
+    std::optional<time_t> shutdown;    // offset of the pass that ends it
+  };
+  const std::string small =
+      "proberetryinterval=10\nprobeattemptinterval=2\nprobeattemptlimit=3\n";
+  const std::vector<Case> cases = {
+      {"defaults: bursts of three more than 60 s apart, the next burst more than "
+       "3600 s after the last probe, the end more than 86400 s after the first",
+       "", 5, 90000, {0, 65, 130, 3735, 3800, 3865, 7470}, 86405},
+      {"small values", small + "probetimelimit=30\n", 1, 100, {0, 3, 6, 17, 20, 23},
+       31},
+      {"no time limit", small + "probetimelimit=0\n", 1, 1000,
+       {0, 3, 6, 17, 20, 23, 34}, std::nullopt},
+      {"negative time limit", small + "probetimelimit=-30\n", 1, 1000,
+       {0, 3, 6, 17, 20, 23, 34}, std::nullopt},
+      {"settings that are not numbers, negative or huge",
+       "proberetryinterval=99999999999\nprobeattemptinterval=soon\n"
+       "probeattemptlimit=-1\nprobetimelimit=4\n",
+       1, 100, {0, 1, 2, 3, 4}, 5},
+      {"a retry interval of -1 is a setting, not a request to read it again",
+       "proberetryinterval=-1\nprobeattemptinterval=2\nprobeattemptlimit=1\n"
+       "probetimelimit=3\n",
+       1, 100, {0, 1, 2, 3}, 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteConf(c.config);
+    server_.probe_offsets.clear();
+    context_ = ServiceContext();
+    context_.clock = &clock_;
+    context_.server = &server_;
+    ServiceInit(context_);
+    test::LogCapture log;
+    EXPECT_EQ(RunPassesUntil(c.horizon, c.step), c.shutdown);
+    ASSERT_GE(server_.probe_offsets.size(), c.first_probes.size());
+    EXPECT_EQ(std::vector<time_t>(server_.probe_offsets.begin(),
+                                  server_.probe_offsets.begin() + c.first_probes.size()),
+              c.first_probes);
+    EXPECT_EQ(log.Has(kLogInfo, "KESTA Server Probe Time Limit Expired"),
+              c.shutdown.has_value());
+    // Each setting is read once per start, whatever its value.
+    int setting_lines = 0;
+    for (const std::string& message : log.messages())
+      setting_lines += message.find(" set to ") != std::string::npos;
+    EXPECT_EQ(setting_lines, 7);
+  }
+}
+
+TEST_F(ServiceLoopTest, AnsweredProbeIsKeptInTheFileAndEndsProbing) {
+  WriteConf("probetimelimit=100\nserverprobed=0\n");
+  server_.answer_from_probe = 2;
+  context_.optionPort = "4100";
+  ServiceInit(context_);
+  test::LogCapture log;
+  EXPECT_EQ(RunPassesUntil(100000, 5), std::nullopt);
+  EXPECT_EQ(server_.probe_offsets, (std::vector<time_t>{0, 65}));
+  EXPECT_EQ(server_.targets,
+            (std::vector<std::string>{"peer.example:4100", "peer.example:4100"}));
+  EXPECT_EQ(context_.state.probe.serverProbed, 1);
+  EXPECT_EQ(context_.state.zone, "east");
+  EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key serverprobed with Value \"1\""));
+  EXPECT_NE(test::ReadFile(kConf).find("\nserverprobed=1\n"), std::string::npos);
+}
+
+TEST_F(ServiceLoopTest, ProbedServerFromAnEarlierStartIsNotProbedAgain) {
+  WriteConf("probetimelimit=10\nserverprobed=1\n");
+  ServiceInit(context_);
+  EXPECT_EQ(RunPassesUntil(1000, 5), std::nullopt);
+  EXPECT_TRUE(server_.probe_offsets.empty());
+}
+
+TEST_F(ServiceLoopTest, MissingServerProbedKeyIsCreated) {
+  WriteConf("");
+  ServiceInit(context_);
+  test::LogCapture log;
+  RunServicePass(context_);
+  EXPECT_TRUE(log.Has(kLogWarn, "Failed to Get Config Value from Key serverprobed"));
+  EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key serverprobed with Value \"0\""));
+  EXPECT_NE(test::ReadFile(kConf).find("\nserverprobed=0\n"), std::string::npos);
+  EXPECT_EQ(server_.probe_offsets.size(), 1u);
+}
+
+TEST_F(ServiceLoopTest, StartAndFirstPassLines) {
+  WriteConf(
+      "registrationinterval=600\nregistrationretryinterval=-1\n"
+      "servicescaninterval=99999999999\nprobeattemptlimit=x\n",
+      "LogLevel=debug\n");
+  test::LogCapture log;
+  ServiceInit(context_);
+  EXPECT_EQ(context_.state.duskStatus, kStatusRunning);
+  RunServicePass(context_);
+  EXPECT_FALSE(context_.state.firstPass);
+  const std::vector<std::string> expected = {
+      "Service Initialization Process ...",
+      "Service Started",
+      "Registration Interval set to 600 seconds (from Config)",
+      "Registration Retry Interval set to -1 seconds (from Config)",
+      "Service Scan Interval set to 2147483647 seconds (from Config)",
+      "Failed to Get Config Value from Key proberetryinterval",
+      "Probe Retry Interval set to 3600 seconds (Default)",
+      "Failed to Get Config Value from Key probetimelimit",
+      "Probe Time Limit set to 86400 seconds (Default)",
+      "Failed to Get Config Value from Key probeattemptinterval",
+      "Probe Attempt Interval set to 60 seconds (Default)",
+      "Probe Attempt Limit set to 0 seconds (from Config)",
+      "Failed to Get Config Value from Key serverprobed",
+      "Updated Registry Key serverprobed with Value \"0\"",
+  };
+  EXPECT_EQ(log.messages(), expected);
+  EXPECT_EQ(LogCurrentLevel(), kLogDebug);
+}
+
+TEST_F(ServiceLoopTest, EventsChangeTheState) {
+  struct Case {
+    const char* name;
+    int status_before;
+    int event;
+    int status_after;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"pause", kStatusRunning, kEventPause, kStatusPaused, {"Service Paused"}},
+      {"pause while paused", kStatusPaused, kEventPause, kStatusPaused, {"Service Paused"}},
+      {"resume", kStatusPaused, kEventResume, kStatusRunning, {"Service Resumed"}},
+      {"resume while running", kStatusRunning, kEventResume, kStatusRunning,
+       {"Service Resumed"}},
+      {"interrupt while paused", kStatusPaused, kEventInterrupt, kStatusRunning,
+       {"Service Interrupted", "Service Resumed"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ServiceContext context;
+    context.state.duskStatus = c.status_before;
+    context.state.refreshServer = false;
+    context.state.serviceLogLevel = "debug";
+    context.state.timers = {1, 2, 3, 4, 5, 6, 7};
+    test::LogCapture log;
+    EXPECT_EQ(ServiceEventStep(context, c.event), ServiceStep::kContinue);
+    EXPECT_EQ(log.messages(), c.lines);
+    EXPECT_EQ(context.state.duskStatus, c.status_after);
+    EXPECT_TRUE(context.state.refreshServer);
+    EXPECT_EQ(context.state.serviceLogLevel, "");
+    // The registration and scan intervals are read again; the probe
+    // settings are kept.
+    EXPECT_FALSE(context.state.timers.registrationInterval);
+    EXPECT_FALSE(context.state.timers.registrationRetryInterval);
+    EXPECT_FALSE(context.state.timers.servicescanInterval);
+    EXPECT_EQ(context.state.timers.probeRetryInterval, 4);
+    EXPECT_EQ(context.state.timers.probeAttemptLimit, 7);
+  }
+}
+
+TEST_F(ServiceLoopTest, NoEventAndUnknownEventChangeNothing) {
+  for (int event : {static_cast<int>(kEventNone), 9}) {
+    SCOPED_TRACE(event);
+    ServiceContext context;
+    context.state.duskStatus = kStatusPaused;
+    context.state.refreshServer = false;
+    test::LogCapture log;
+    EXPECT_EQ(ServiceEventStep(context, event), ServiceStep::kContinue);
+    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(context.state.duskStatus, kStatusPaused);
+    EXPECT_FALSE(context.state.refreshServer);
+  }
+}
+
+TEST_F(ServiceLoopTest, ResumeReadsLevelServerAndIntervalsAgain) {
+  WriteConf("servicescaninterval=100\nproberetryinterval=50\nprobetimelimit=0\n",
+            "LogLevel=info\n");
+  ServiceInit(context_);
+  RunServicePass(context_);
+  ASSERT_EQ(ServiceEventStep(context_, kEventPause), ServiceStep::kContinue);
+
+  // Nothing happens while paused, however long.
+  clock_.now += 100000;
+  test::LogCapture paused;
+  EXPECT_EQ(RunServicePass(context_), ServiceStep::kContinue);
+  EXPECT_TRUE(paused.lines().empty());
+  EXPECT_EQ(server_.probe_offsets.size(), 1u);
+
+  test::WriteFile(kConf,
+                  "[Application]\nServerName=other.example\nLogLevel= Trace \n"
+                  "[Config]\nservicescaninterval=200\nproberetryinterval=70\n"
+                  "probetimelimit=5\n");
+  ASSERT_EQ(ServiceEventStep(context_, kEventResume), ServiceStep::kContinue);
+  test::LogCapture resumed;
+  EXPECT_EQ(RunServicePass(context_), ServiceStep::kContinue);
+  EXPECT_EQ(LogCurrentLevel(), kLogTrace);
+  EXPECT_EQ(server_.targets.back(), "other.example:3466");
+  EXPECT_TRUE(resumed.Has(kLogInfo, "Service Scan Interval set to 200 seconds (from Config)"));
+  EXPECT_TRUE(resumed.Has(kLogInfo, "Registration Interval set to 86400 seconds (Default)"));
+  for (const auto& [level, message] : resumed.lines())
+    EXPECT_EQ(message.find("Probe"), std::string::npos) << message;
+  EXPECT_EQ(context_.state.timers.probeRetryInterval, 50);
+  EXPECT_EQ(context_.state.timers.probeTimeLimit, 0);
+}
+
+TEST_F(ServiceLoopTest, StopWhilePausedShutsDownAndKeepsServerProbed) {
+  WriteConf("serverprobed=1\n");
+  ServiceInit(context_);
+  RunServicePass(context_);
+  ServiceEventStep(context_, kEventPause);
+  ASSERT_EQ(ServiceEventStep(context_, kEventStop), ServiceStep::kShutdown);
+  std::string before = test::ReadFile(kConf);
+  test::LogCapture log;
+  FinishService(context_);
+  EXPECT_EQ(log.messages(), std::vector<std::string>{"Service Shutdown"});
+  EXPECT_EQ(context_.state.duskStatus, kStatusShutDown);
+  EXPECT_EQ(context_.state.probe.serverProbed, 0);
+  EXPECT_FALSE(context_.state.timers.probeTimeLimit);
+  EXPECT_FALSE(context_.state.timers.registrationInterval);
+  EXPECT_EQ(context_.state.serviceLogLevel, "");
+  EXPECT_EQ(test::ReadFile(kConf), before);
+}
+
+}  // namespace
+}  // namespace dusk

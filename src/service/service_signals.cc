@@ -1,0 +1,60 @@
+#include "service/service_signals.h"
+
+#include <signal.h>
+
+#include <atomic>
+
+#include "log/log.h"
+#include "service/service_event.h"
+
+namespace dusk {
+
+namespace {
+
+static_assert(std::atomic<int>::is_always_lock_free,
+              "the handler may only touch a lock-free atomic");
+
+/// The last signal the handler saw and the loop has not taken; 0 = none.
+std::atomic<int> pendingSignal{0};
+
+}  // namespace
+
+void ServiceSignal(int signal_number) { pendingSignal.store(signal_number); }
+
+void InstallSignalHandlers() {
+  struct sigaction action = {};
+  action.sa_handler = ServiceSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (int signal_number : {SIGUSR1, SIGUSR2, SIGTERM, SIGHUP, SIGINT})
+    sigaction(signal_number, &action, nullptr);
+}
+
+int SignalEvent(int signal_number) {
+  switch (signal_number) {
+    case SIGINT:
+    case SIGTERM:
+      return kEventStop;
+    case SIGUSR1:
+      return kEventPause;
+    case SIGUSR2:
+      return kEventResume;
+    case SIGHUP:
+      return kEventInterrupt;
+    default:
+      return kEventNone;
+  }
+}
+
+int TakeServiceEvent() {
+  int signal_number = pendingSignal.exchange(0);
+  if (signal_number == 0) return kEventNone;
+  LogMessage(kLogTrace, "ServiceSignal: signal=%d", signal_number);
+  return SignalEvent(signal_number);
+}
+
+bool ServiceEventPending() { return pendingSignal.load() != 0; }
+
+void ClearServiceEvent() { pendingSignal.store(0); }
+
+}  // namespace dusk

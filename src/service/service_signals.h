@@ -1,0 +1,37 @@
+#ifndef DUSK_SERVICE_SERVICE_SIGNALS_H_
+#define DUSK_SERVICE_SERVICE_SIGNALS_H_
+
+// How the control commands reach the service. The handler runs at any
+// moment between two instructions of the loop, so it only stores the
+// signal in one lock-free atomic; the loop takes and clears it in a single
+// exchange after its sleep, so a signal arriving meanwhile is never lost
+// and the last signal before the loop acts is the one that counts.
+
+namespace dusk {
+
+/// Installs ServiceSignal for SIGUSR1, SIGUSR2, SIGTERM, SIGHUP and SIGINT.
+/// Interrupted system calls are restarted, except sleeps, which a caught
+/// signal cuts short.
+void InstallSignalHandlers();
+
+/// The handler: records |signal_number| for the loop. Async-signal-safe.
+void ServiceSignal(int signal_number);
+
+/// The event a signal stands for (ServiceEvent); kEventNone for a signal
+/// outside the table.
+int SignalEvent(int signal_number);
+
+/// Takes the recorded signal and clears it in one step; logs
+/// "ServiceSignal: signal=%d" at Trace when there was one. Returns its
+/// event, kEventNone when nothing was recorded.
+int TakeServiceEvent();
+
+/// True while a signal waits for the loop.
+bool ServiceEventPending();
+
+/// Forgets a recorded signal.
+void ClearServiceEvent();
+
+}  // namespace dusk
+
+#endif  // DUSK_SERVICE_SERVICE_SIGNALS_H_

@@ -1,0 +1,53 @@
+#include "service/service_signals.h"
+
+#include <signal.h>
+
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "log/log.h"
+#include "service/service_event.h"
+#include "support/test_util.h"
+
+namespace dusk {
+namespace {
+
+TEST(ServiceSignalsTest, EachControlSignalRecordsItsEvent) {
+  struct Case {
+    int signal_number;
+    int event;
+  };
+  const std::vector<Case> cases = {{SIGTERM, kEventStop}, {SIGINT, kEventStop},
+                                   {SIGUSR1, kEventPause}, {SIGUSR2, kEventResume},
+                                   {SIGHUP, kEventInterrupt}};
+  InstallSignalHandlers();
+  LogLevel(kLogTrace);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.signal_number);
+    ASSERT_EQ(raise(c.signal_number), 0);  // the handler runs before raise returns
+    EXPECT_TRUE(ServiceEventPending());
+    test::LogCapture log;
+    EXPECT_EQ(TakeServiceEvent(), c.event);
+    EXPECT_EQ(log.messages(), std::vector<std::string>{
+                                  "ServiceSignal: signal=" + std::to_string(c.signal_number)});
+    EXPECT_FALSE(ServiceEventPending());
+    EXPECT_EQ(TakeServiceEvent(), kEventNone);
+  }
+}
+
+TEST(ServiceSignalsTest, LastSignalBeforeTheLoopActsWins) {
+  InstallSignalHandlers();
+  ASSERT_EQ(raise(SIGUSR1), 0);
+  ASSERT_EQ(raise(SIGUSR2), 0);
+  EXPECT_EQ(TakeServiceEvent(), kEventResume);
+  EXPECT_EQ(TakeServiceEvent(), kEventNone);
+}
+
+TEST(ServiceSignalsTest, OtherSignalsAreNoEvent) {
+  for (int signal_number : {0, SIGQUIT, SIGALRM, SIGCHLD, 64})
+    EXPECT_EQ(SignalEvent(signal_number), kEventNone) << signal_number;
+}
+
+}  // namespace
+}  // namespace dusk

@@ -1,0 +1,140 @@
+# The service against kesta-peer: start, probe, a refused second start,
+# pause, resume, interrupt, and stop of a paused service.
+#
+# The service is found by name among all processes, so the test runs in a
+# pid namespace of its own, where only its own dusk processes exist. The
+# namespace's init is a sleep that never reaps: the ended service stays a
+# zombie whose exit status /proc still shows.
+set -euo pipefail
+if [ "${1:-}" != --in-pid-namespace ]; then
+  [ "${DUSK_SANDBOX:-}" = 1 ] || { echo "SKIP: needs tests/sandbox (root)"; exit 0; }
+  unshare --pid --fork --mount-proc --kill-child sleep 600 >/dev/null 2>&1 &
+  holder=$!
+  trap 'kill -KILL $holder 2>/dev/null || true' EXIT  # unshare ignores SIGTERM
+  init=""
+  for _ in $(seq 100); do
+    init=$(cat /proc/$holder/task/$holder/children 2>/dev/null || true)
+    [ -n "$init" ] && break
+    sleep 0.05
+  done
+  [ -n "$init" ] || { echo "FAIL: no pid namespace" >&2; exit 1; }
+  nsenter --target $init --pid --mount -- bash "$0" --in-pid-namespace
+  exit $?
+fi
+
+. "$(dirname "$0")/lib/common.sh"
+PORT=39461
+LOG_DIR=/etc/kesta/dusk/log
+PEER_STATE=/tmp/kesta/peer
+
+# wait_for FILE TEXT: until a line of FILE holds TEXT (30 s at most).
+wait_for() {
+  local deadline=$((SECONDS + 30))
+  until grep -qF -- "$2" "$1" 2>/dev/null; do
+    [ $SECONDS -lt $deadline ] || fail "no [$2] in $1"
+    sleep 0.1
+  done
+}
+
+# wait_for_count FILE TEXT N: until N lines of FILE hold TEXT (30 s at most).
+wait_for_count() {
+  local deadline=$((SECONDS + 30))
+  until [ "$(grep -cF -- "$2" "$1" 2>/dev/null)" -ge "$3" ]; do
+    [ $SECONDS -lt $deadline ] || fail "fewer than $3 [$2] in $1"
+    sleep 0.1
+  done
+}
+
+# exit_code_of PID: the exit status of an ended (unreaped) process.
+exit_code_of() {
+  local stat
+  stat=$(cat /proc/$1/stat)
+  stat=${stat##*) }
+  set -- $stat
+  [ "$1" = Z ] || { echo "running"; return; }
+  shift 49
+  echo $(($1 >> 8))
+}
+
+install_dusk
+cd /tmp/kesta
+"$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port $PORT --state $PEER_STATE --bind 127.0.0.1 \
+  > /tmp/kesta/peer.out 2>&1 &
+deadline=$((SECONDS + 30))
+until [ -s $PEER_STATE/ready ]; do
+  [ $SECONDS -lt $deadline ] || fail "kesta-peer did not get ready"
+  sleep 0.1
+done
+run_dusk -confinit -host 127.0.0.1 -port $PORT
+expect_eq "$status" 0 "-confinit"
+
+# start_dusk: run_dusk without arguments. The service keeps the command's
+# standard output, so that goes to a file, not to a pipe that would stay
+# open as long as the service runs.
+start_dusk() {
+  set +e
+  "$DUSK" > /tmp/kesta/start.out
+  status=$?
+  set -e
+  out=$(cat /tmp/kesta/start.out)
+}
+
+# Start: the command reports the new service and ends at once.
+start_dusk
+expect_eq "$status" 0 "start status"
+service=$(printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p')
+[ -n "$service" ] || fail "no start line in [$out]"
+
+# Paused before its first pass has ended: the pass still probes, then the
+# service pauses (the signal does not end it).
+run_dusk -pause
+expect_eq "$status" 0 "-pause status"
+expect_contains "$out" "  Info: Sending Pause Command to the KESTA-DUSK Service - pid $service" "-pause"
+wait_for $LOG_DIR/dusk.log "Info: KESTA-DUSK: Service Paused"
+grep -qF "Info: KESTA-DUSK: KESTA Server 127.0.0.1:$PORT Available ..." $LOG_DIR/dusk.log \
+  || fail "the first pass did not probe"
+grep -qx "serverprobed=1" $CONF || fail "serverprobed=1 not kept"
+expect_eq "$(grep -l '^GET /proc/Zelmar?' $PEER_STATE/requests/* | wc -l)" 1 "probe requests"
+
+# A second start is refused; it rotates the log, so the running service
+# goes on writing into dusk.log.prev.
+start_dusk
+expect_eq "$status" 1 "second start status"
+expect_contains "$out" " Error: The KESTA-DUSK Service is already running - pid $service" "second start"
+SERVICE_LOG=$LOG_DIR/dusk.log.prev
+
+run_dusk -resume
+expect_eq "$status" 0 "-resume status"
+wait_for $SERVICE_LOG "Info: KESTA-DUSK: Service Resumed"
+
+run_dusk -interrupt
+expect_eq "$status" 0 "-interrupt status"
+wait_for $SERVICE_LOG "Info: KESTA-DUSK: Service Interrupted"
+[ "$(grep -A1 -F 'Service Interrupted' $SERVICE_LOG | tail -1 | sed 's/.*KESTA-DUSK: //')" = \
+  "Service Resumed" ] || fail "no Resumed line right after Interrupted"
+# The first pass, the resume and the interrupt each have the intervals read.
+wait_for_count $SERVICE_LOG "Info: KESTA-DUSK: Registration Interval set to 86400 seconds (from Config)" 3
+
+# Stop a paused service.
+run_dusk -pause
+expect_eq "$status" 0 "second -pause"
+wait_for_count $SERVICE_LOG "Info: KESTA-DUSK: Service Paused" 2
+run_dusk -stop
+expect_eq "$status" 0 "-stop status"
+expect_contains "$out" "  Info: Sending Stop Command to the KESTA-DUSK Service - pid $service" "-stop"
+wait_for $SERVICE_LOG "Info: KESTA-DUSK: Service Shutdown"
+deadline=$((SECONDS + 30))
+while [ "$(exit_code_of $service)" = running ]; do
+  [ $SECONDS -lt $deadline ] || fail "the service did not end"
+  sleep 0.1
+done
+expect_eq "$(exit_code_of $service)" 0 "exit status of the service"
+
+# Nothing named dusk is left to control.
+run_dusk -stop
+expect_eq "$status" 0 "-stop without a service"
+expect_contains "$out" "  Info: The KESTA-DUSK Service is not currently running" "-stop without a service"
+run_dusk -pause
+expect_eq "$status" 1 "-pause without a service"
+expect_contains "$out" " Error: The KESTA-DUSK Service is not currently running" "-pause without a service"
+echo PASS
