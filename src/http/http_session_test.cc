@@ -277,6 +277,16 @@ TEST(HttpSessionTest, SilentServerEndsTheHead) {
   EXPECT_FALSE(HttpSessionValid(session));
 }
 
+TEST(HttpSessionTest, ServerThatReadsNothingEndsTheWrite) {
+  ShortTimeouts timeouts(milliseconds(200));
+  HttpSession session;
+  UniqueFd server = test::AdoptSocketPair(session);
+  std::string body(8 << 20, 'b');  // far more than the socket buffers hold
+  EXPECT_TRUE(HttpSendRequest(session, kHttpPost, "/proc/vmp/register", body));
+  EXPECT_EQ(HttpGetStatus(session), kHttpDataWriteError);
+  EXPECT_FALSE(HttpSessionValid(session));
+}
+
 /// Sends |pattern| one byte at a time, |gap| apart, |count| bytes in all,
 /// then |tail|, unless the client goes away first. Bounded, so a client
 /// that fails to give up still sees an end.
