@@ -73,6 +73,11 @@ long HttpSession::ReadLine(size_t budget, Phase phase, std::string* line) {
   return used == 0 ? -1 : static_cast<long>(used);
 }
 
+void HttpSession::StartBody() {
+  body_start_ = HttpClock::now();
+  body_received_ = pending_.size() - pending_at_;
+}
+
 void HttpSession::ReadHeaders() {
   std::optional<int> length;
   std::string line;
@@ -87,8 +92,7 @@ void HttpSession::ReadHeaders() {
   }
   if (length && *length > 0) {
     content_length_ = *length;
-    body_start_ = HttpClock::now();
-    body_received_ = pending_.size() - pending_at_;
+    StartBody();
   } else {
     content_length_ = 0;
     Drop();
@@ -186,7 +190,10 @@ bool HttpSendRequest(HttpSession& session, int verb, std::string_view url,
     return true;
   }
   session.status_ = *status;
-  if (session.status_ == kHttpOk) session.ReadHeaders();
+  if (session.status_ == kHttpOk)
+    session.ReadHeaders();
+  else
+    session.StartBody();  // unread, but whatever follows is timed as a body
   return true;
 }
 

@@ -123,6 +123,8 @@ class HttpSession {
   /// Reads one line with |budget|: the bytes consumed, or -1 when not even
   /// one byte could be had.
   long ReadLine(size_t budget, Phase phase, std::string* line);
+  /// Starts the clock of the body at the end of the head.
+  void StartBody();
   /// Reads the headers of a 200 answer; see HttpSendRequest.
   void ReadHeaders();
   /// The deadline of the current phase.
