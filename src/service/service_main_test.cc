@@ -26,10 +26,10 @@ class FakeClock final : public Clock {
 /// Answers probes as told and notes when and where each one went.
 class FakeServer final : public ServerCalls {
  public:
-  explicit FakeServer(const Clock& clock) : clock_(clock) {}
+  explicit FakeServer(const FakeClock& clock) : clock_(clock) {}
   bool ProbeServer(const std::string& host, const std::string& port,
                    std::string* zone) override {
-    probe_offsets.push_back(const_cast<Clock&>(clock_).Now() - kStart);
+    probe_offsets.push_back(clock_.now - kStart);
     targets.push_back(host + ":" + port);
     bool answer = answer_from_probe > 0 &&
                   static_cast<int>(probe_offsets.size()) >= answer_from_probe;
@@ -42,7 +42,7 @@ class FakeServer final : public ServerCalls {
   std::vector<std::string> targets;
 
  private:
-  const Clock& clock_;
+  const FakeClock& clock_;
 };
 
 class ServiceLoopTest : public ::testing::Test {

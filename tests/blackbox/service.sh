@@ -1,5 +1,6 @@
 # The service against kesta-peer: start, probe, a refused second start,
-# pause, resume, interrupt, and stop of a paused service.
+# pause, resume, interrupt, stop of a paused service, and the stop on its
+# own when the server never answers.
 #
 # The service is found by name among all processes, so the test runs in a
 # pid namespace of its own, where only its own dusk processes exist. The
@@ -56,6 +57,20 @@ exit_code_of() {
   echo $(($1 >> 8))
 }
 
+# wait_for_end PID: until the process has ended (30 s at most).
+wait_for_end() {
+  local deadline=$((SECONDS + 30))
+  while [ "$(exit_code_of $1)" = running ]; do
+    [ $SECONDS -lt $deadline ] || fail "process $1 did not end"
+    sleep 0.1
+  done
+}
+
+# service_pid: the pid in the start line of $out.
+service_pid() {
+  printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p'
+}
+
 install_dusk
 cd /tmp/kesta
 "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port $PORT --state $PEER_STATE --bind 127.0.0.1 \
@@ -82,7 +97,7 @@ start_dusk() {
 # Start: the command reports the new service and ends at once.
 start_dusk
 expect_eq "$status" 0 "start status"
-service=$(printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p')
+service=$(service_pid)
 [ -n "$service" ] || fail "no start line in [$out]"
 
 # Paused before its first pass has ended: the pass still probes, then the
@@ -123,12 +138,25 @@ run_dusk -stop
 expect_eq "$status" 0 "-stop status"
 expect_contains "$out" "  Info: Sending Stop Command to the KESTA-DUSK Service - pid $service" "-stop"
 wait_for $SERVICE_LOG "Info: KESTA-DUSK: Service Shutdown"
-deadline=$((SECONDS + 30))
-while [ "$(exit_code_of $service)" = running ]; do
-  [ $SECONDS -lt $deadline ] || fail "the service did not end"
-  sleep 0.1
-done
+wait_for_end $service
 expect_eq "$(exit_code_of $service)" 0 "exit status of the service"
+
+# A service that never reaches its server stops itself once the probe time
+# limit has passed (the first pass probes, the next one is past the limit).
+run_dusk -confupdate ServerPort=$((PORT + 1)) -confupdate Config/serverprobed=0 \
+  -confupdate Config/probetimelimit=3
+expect_eq "$status" 0 "-confupdate"
+start_dusk
+expect_eq "$status" 0 "second service start"
+service=$(service_pid)
+[ -n "$service" ] || fail "no start line in [$out]"
+wait_for $LOG_DIR/dusk.log "Info: KESTA-DUSK: KESTA Server Probe Time Limit Expired"
+wait_for $LOG_DIR/dusk.log "Info: KESTA-DUSK: Service Shutdown"
+grep -qF "Info: KESTA-DUSK: KESTA Server 127.0.0.1:$((PORT + 1)) Not Available - " $LOG_DIR/dusk.log \
+  || fail "no failed probe before the time limit"
+wait_for_end $service
+expect_eq "$(exit_code_of $service)" 0 "exit status after the time limit"
+grep -qx "serverprobed=0" $CONF || fail "serverprobed changed by the shutdown"
 
 # Nothing named dusk is left to control.
 run_dusk -stop
