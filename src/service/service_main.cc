@@ -6,6 +6,8 @@
 
 #include "app/program.h"
 #include "config/config_file.h"
+#include "crypto/protected_value.h"
+#include "device/device_record.h"
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
@@ -85,15 +87,15 @@ void ServiceInit(ServiceContext& context) {
   LogMessage(kLogTrace, "ServiceInit:");
   state.duskStatus = kStatusInitialising;
   LogMessage(kLogInfo, "Service Initialization Process ...");
-  // The protected-value key (ProtectedValueInit) joins here with the
-  // crypto module.
+  ProtectedValueInit();
   GetServerAddress(context.optionHost, context.optionPort, &state.host, &state.port);
   LogMessage(kLogInfo, "Service Started");
   state.duskStatus = kStatusRunning;
-  // The agent's object file (RefreshAgentDeviceDn) and a scheduled initial
-  // connect of an installed agent (GetScheduledInitialConnect,
-  // RunInitialConnect, ClearScheduledInitialConnect) join here with the
-  // device record and agent install modules.
+  RefreshAgentDeviceDn();
+  // ---- The agent install module joins here: when FindAgentLocation finds
+  // ---- the agent and GetScheduledInitialConnect reports a pending initial
+  // ---- connect, RunInitialConnect(no session, its options, echo false),
+  // ---- then ClearScheduledInitialConnect whatever the result.
   state.probe.serverProbed = 0;
   state.probe.serverProbeAttempts = 0;
 }
@@ -108,8 +110,8 @@ ServiceStep RunServicePass(ServiceContext& context) {
     // The log level and the server address, when an event asked for them.
     LoadServiceLogLevel(&state);
     RefreshServerAddress(context);
-    // First pass: the agent's object file (RefreshAgentDeviceDn) joins here
-    // with the device record module.
+    // The agent's object file once more on the first pass.
+    if (state.firstPass) RefreshAgentDeviceDn();
 
     // Timer settings that the start or an event left unset.
     LoadTimerSettings(&state.timers);

@@ -178,6 +178,9 @@ TEST_F(ServiceLoopTest, StartAndFirstPassLines) {
   const std::vector<std::string> expected = {
       "Service Initialization Process ...",
       "Service Started",
+      // The agent's object file is refreshed at start and on the first pass.
+      "Failed to Get Config Value from Key devdn",
+      "Failed to Get Config Value from Key devdn",
       "Registration Interval set to 600 seconds (from Config)",
       "Registration Retry Interval set to -1 seconds (from Config)",
       "Service Scan Interval set to 2147483647 seconds (from Config)",
@@ -193,6 +196,11 @@ TEST_F(ServiceLoopTest, StartAndFirstPassLines) {
   };
   EXPECT_EQ(log.messages(), expected);
   EXPECT_EQ(LogCurrentLevel(), kLogDebug);
+
+  test::LogCapture second_pass;
+  clock_.now += 5;
+  RunServicePass(context_);
+  EXPECT_FALSE(second_pass.Has(kLogWarn, "Failed to Get Config Value from Key devdn"));
 }
 
 TEST_F(ServiceLoopTest, EventsChangeTheState) {
