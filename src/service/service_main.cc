@@ -64,6 +64,43 @@ bool ProbeServerOnSchedule(ServiceContext& context, time_t now) {
   return true;
 }
 
+/// Registers or re-announces the device once per registration interval.
+/// True when the device information was gathered in this pass.
+bool RegisterOnSchedule(ServiceContext& context, time_t now) {
+  ServiceState& state = context.state;
+  RegistrationState& registration = state.registration;
+  if (!RegistrationDue(state.timers, registration, state.firstPass, now) ||
+      !RegistrationAttemptAllowed(state.timers, registration, now))
+    return false;
+  LogMessage(kLogDebug, "Regitration Attempt:");
+  ServerCalls& server = *context.server;
+  if (!server.GatherDeviceInfo(state.host, state.port)) {
+    registration.registrationAttemptTime = now;
+    registration.registrationRetry = true;
+    return false;
+  }
+  const bool exchanged = state.firstPass || server.NeedToRegister(state.host, state.port)
+                             ? server.Register(state.host, state.port)
+                             : server.Startup(state.host, state.port);
+  registration.registrationTime = now;
+  registration.registrationRetry = !exchanged;
+  return true;
+}
+
+/// Scans the agent services once per scan interval and reports them on the
+/// first pass and whenever they changed.
+void ScanServicesOnSchedule(ServiceContext& context, time_t now, bool info_gathered) {
+  ServiceState& state = context.state;
+  if (!ServiceScanDue(state.timers, state.registration, state.firstPass, now)) return;
+  LogMessage(kLogDebug, "Service Scan Attempt:");
+  ServerCalls& server = *context.server;
+  if (!info_gathered) info_gathered = server.GatherDeviceInfo(state.host, state.port);
+  if (info_gathered && server.ScanServices() &&
+      (state.firstPass || server.NeedToSendServiceScan()))
+    server.Status(state.host, state.port);
+  state.registration.servicescanTime = now;
+}
+
 /// Sleeps until the next pass, or less when a signal is caught; not at all
 /// when one is already waiting.
 void SleepBetweenPasses() {
@@ -120,10 +157,14 @@ ServiceStep RunServicePass(ServiceContext& context) {
     LoadServerProbed(&state.probe);
     if (!ProbeServerOnSchedule(context, now)) return ServiceStep::kShutdown;
 
-    // ---- The registration, service scan and listener modules join here,
-    // ---- each only once state.probe.serverProbed is not 0:
-    //   RegisterOnSchedule(context, now);   // RegistrationDue, RegistrationAttemptAllowed
-    //   ScanServicesOnSchedule(context, now);  // ServiceScanDue
+    // Keep the device registered and its agent services reported, once the
+    // server has answered.
+    if (state.probe.serverProbed != 0) {
+      const bool info_gathered = RegisterOnSchedule(context, now);
+      ScanServicesOnSchedule(context, now, info_gathered);
+    }
+    // ---- The listener module joins here, once state.probe.serverProbed is
+    // ---- not 0:
     //   KeepListenerWhileAgentMissing(context);
   }
   // ---- In every state, once probed and while listening:
@@ -163,8 +204,10 @@ ServiceStep ServiceEventStep(ServiceContext& context, int event) {
 
 void FinishService(ServiceContext& context) {
   ServiceState& state = context.state;
-  // ---- The registration module joins here: once the server was probed,
-  // ---- UnRegister(state.host, state.port, thisDeviceInfo), result unused.
+  // The server learns that the device goes away; it cannot be told when it
+  // never answered. Whatever it says, the service ends.
+  if (state.probe.serverProbed != 0 && context.server != nullptr)
+    context.server->UnRegister(state.host, state.port);
   LogMessage(kLogInfo, "Service Shutdown");
   ClearServiceLogLevel(&state);
   ResetServiceIntervals(&state);

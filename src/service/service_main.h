@@ -45,8 +45,8 @@ ServiceStep RunServicePass(ServiceContext& context);
 /// shutdown.
 ServiceStep ServiceEventStep(ServiceContext& context, int event);
 
-/// Everything ServiceShutdown does but ending the process: "Service
-/// Shutdown", settings and probe state forgotten, the shut-down state, no
+/// Everything ServiceShutdown does but ending the process: UnRegister
+/// when the server had answered a probe, "Service Shutdown", settings and probe state forgotten, the shut-down state, no
 /// pending event, the log closed.
 void FinishService(ServiceContext& context);
 

@@ -23,13 +23,45 @@ class FakeClock final : public Clock {
   time_t now = kStart;
 };
 
-/// Answers probes as told and notes when and where each one went.
+/// Answers probes and the registration calls as told and notes when and
+/// where each one went.
 class FakeServer final : public ServerCalls {
  public:
-  explicit FakeServer(const FakeClock& clock) : clock_(clock) {}
+  explicit FakeServer(const FakeClock& clock) : clock_(&clock) {}
+  bool GatherDeviceInfo(const std::string& host, const std::string& port) override {
+    return Note("gather", host, port, ++gatherings > failed_gatherings);
+  }
+  bool NeedToRegister(const std::string& host, const std::string& port) override {
+    return Note("need", host, port, need_to_register);
+  }
+  bool Register(const std::string& host, const std::string& port) override {
+    return Note("Register", host, port, exchanges_succeed);
+  }
+  bool Startup(const std::string& host, const std::string& port) override {
+    return Note("Startup", host, port, exchanges_succeed);
+  }
+  bool Status(const std::string& host, const std::string& port) override {
+    return Note("Status", host, port, exchanges_succeed);
+  }
+  bool UnRegister(const std::string& host, const std::string& port) override {
+    return Note("UnRegister", host, port, exchanges_succeed);
+  }
+  bool ScanServices() override { return Note("scan", "", "", true); }
+  bool NeedToSendServiceScan() override { return Note("changed", "", "", scan_changed); }
+
+  /// The first n gatherings fail.
+  int failed_gatherings = 0;
+  int gatherings = 0;
+  bool need_to_register = false;
+  bool exchanges_succeed = true;
+  bool scan_changed = false;
+  /// "OFFSET name" of every registration and scan call, in order, and the
+  /// server of each that has one.
+  std::vector<std::string> calls;
+  std::vector<std::string> call_targets;
   bool ProbeServer(const std::string& host, const std::string& port,
                    std::string* zone) override {
-    probe_offsets.push_back(clock_.now - kStart);
+    probe_offsets.push_back(clock_->now - kStart);
     targets.push_back(host + ":" + port);
     bool answer = answer_from_probe > 0 &&
                   static_cast<int>(probe_offsets.size()) >= answer_from_probe;
@@ -42,7 +74,13 @@ class FakeServer final : public ServerCalls {
   std::vector<std::string> targets;
 
  private:
-  const FakeClock& clock_;
+  bool Note(const char* name, const std::string& host, const std::string& port, bool answer) {
+    calls.push_back(std::to_string(clock_->now - kStart) + " " + name);
+    if (!host.empty()) call_targets.push_back(host + ":" + port);
+    return answer;
+  }
+
+  const FakeClock* clock_;
 };
 
 class ServiceLoopTest : public ::testing::Test {
@@ -201,6 +239,95 @@ TEST_F(ServiceLoopTest, StartAndFirstPassLines) {
   clock_.now += 5;
   RunServicePass(context_);
   EXPECT_FALSE(second_pass.Has(kLogWarn, "Failed to Get Config Value from Key devdn"));
+}
+
+TEST_F(ServiceLoopTest, RegistrationAndScanSchedule) {
+  struct Case {
+    const char* name;
+    std::string config;
+    int failed_gatherings;
+    bool need_to_register;
+    bool exchanges_succeed;
+    bool scan_changed;
+    time_t horizon;
+    std::vector<std::string> calls;
+  };
+  const std::string intervals =
+      "serverprobed=1\nregistrationinterval=10\nregistrationretryinterval=12\n"
+      "servicescaninterval=20\n";
+  const std::vector<Case> cases = {
+      {"first pass: Register and Status at once; then Startup once per interval, the "
+       "scan once per its interval and Status only when it changed",
+       intervals, 0, false, true, false, 45,
+       {"0 gather", "0 Register", "0 scan", "0 Status",
+        "15 gather", "15 need", "15 Startup",
+        "25 gather", "25 scan", "25 changed",
+        "30 gather", "30 need", "30 Startup",
+        "45 gather", "45 need", "45 Startup"}},
+      {"a changed registration or scan is sent in full", intervals, 0, true, true, true, 25,
+       {"0 gather", "0 Register", "0 scan", "0 Status",
+        "15 gather", "15 need", "15 Register",
+        "25 gather", "25 scan", "25 changed", "25 Status"}},
+      {"a failed gathering is retried more than the retry interval later; the scan "
+       "gathers on its own and keeps its time",
+       intervals, 3, false, true, false, 30,
+       {"0 gather", "0 gather",
+        "15 gather",
+        "25 gather", "25 scan", "25 changed",
+        "30 gather", "30 need", "30 Startup"}},
+      {"a failed exchange waits the whole interval", intervals, 0, false, false, false, 15,
+       {"0 gather", "0 Register", "0 scan", "0 Status",
+        "15 gather", "15 need", "15 Startup"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteConf(c.config);
+    server_ = FakeServer(clock_);
+    server_.failed_gatherings = c.failed_gatherings;
+    server_.need_to_register = c.need_to_register;
+    server_.exchanges_succeed = c.exchanges_succeed;
+    server_.scan_changed = c.scan_changed;
+    context_ = ServiceContext();
+    context_.clock = &clock_;
+    context_.server = &server_;
+    ServiceInit(context_);
+    EXPECT_EQ(RunPassesUntil(c.horizon, 5), std::nullopt);
+    EXPECT_EQ(server_.calls, c.calls);
+    EXPECT_TRUE(server_.probe_offsets.empty());
+  }
+}
+
+TEST_F(ServiceLoopTest, AfterALateProbeTheRegistrationAsksWhetherItIsNeeded) {
+  WriteConf("probetimelimit=1000\nregistrationinterval=10\n");
+  server_.answer_from_probe = 2;
+  server_.need_to_register = true;
+  ServiceInit(context_);
+  RunPassesUntil(70, 5);
+  // The first probe fails, the one more than 60 s later answers; that pass
+  // is not the first, so the scan is sent only when it changed.
+  EXPECT_EQ(server_.probe_offsets, (std::vector<time_t>{0, 65}));
+  EXPECT_EQ(server_.calls, (std::vector<std::string>{"65 gather", "65 need", "65 Register",
+                                                     "65 scan", "65 changed"}));
+  EXPECT_EQ(server_.call_targets.back(), "peer.example:4000");
+}
+
+TEST_F(ServiceLoopTest, ShutdownUnregistersOnlyFromAServerThatAnswered) {
+  for (bool probed : {true, false}) {
+    SCOPED_TRACE(probed);
+    WriteConf(probed ? "serverprobed=1\n" : "serverprobed=0\nprobetimelimit=0\n");
+    server_ = FakeServer(clock_);
+    context_ = ServiceContext();
+    context_.clock = &clock_;
+    context_.server = &server_;
+    ServiceInit(context_);
+    RunServicePass(context_);
+    server_.calls.clear();
+    test::LogCapture log;
+    FinishService(context_);
+    EXPECT_EQ(server_.calls, probed ? std::vector<std::string>{"0 UnRegister"}
+                                    : std::vector<std::string>{});
+    EXPECT_EQ(log.messages(), std::vector<std::string>{"Service Shutdown"});
+  }
 }
 
 TEST_F(ServiceLoopTest, EventsChangeTheState) {
