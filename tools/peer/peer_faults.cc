@@ -57,6 +57,7 @@ std::optional<Fault> ParseFaultLine(std::string_view line, std::string* error) {
       {"close", FaultMode::kClose, false, false},
       {"stall", FaultMode::kStall, false, true},
       {"raw", FaultMode::kRaw, true, true},
+      {"dn", FaultMode::kDn, true, true},
   };
   for (const ModeName& known : kModes) {
     if (mode != known.name) continue;

@@ -19,6 +19,8 @@
 //                         leaves (or SECONDS pass, 600 by default)
 //   raw FILE              send the bytes of FILE (relative to the state
 //                         directory unless absolute) as the whole answer
+//   dn TEXT               answer a registration request as usual, but with
+//                         TEXT as the device's DN (stored under it too)
 //
 // "times=N" makes the line apply to the next N matching requests only. Blank
 // lines and lines starting with '#' are ignored; a line that cannot be read
@@ -31,7 +33,7 @@
 
 namespace dusk::peer {
 
-enum class FaultMode { kStatus, kEmpty200, kCloseBeforeHeaders, kClose, kStall, kRaw };
+enum class FaultMode { kStatus, kEmpty200, kCloseBeforeHeaders, kClose, kStall, kRaw, kDn };
 
 struct Fault {
   std::string line;  ///< the line as written

@@ -103,6 +103,8 @@ std::string ShowFault(int fd, const Fault& fault, const std::string& state_dir) 
     case FaultMode::kStall:
       DrainUntilClosed(fd, fault.arg.empty() ? kDefaultStallSeconds : strToInt(fault.arg));
       return "stalled";
+    case FaultMode::kDn:
+      return "?";  // answered by Route
     case FaultMode::kRaw: {
       std::string path = fault.arg[0] == '/' ? fault.arg : state_dir + "/" + fault.arg;
       std::string bytes;
@@ -166,12 +168,19 @@ std::optional<std::string> MediaFile(const std::string& media_dir, const std::st
   return file;
 }
 
-Answer Route(const Request& request, const PeerConfig& config, PeerState& state) {
+bool IsRegistrationPath(std::string_view path) {
+  for (const RegistrationPath& registration : kRegistrationPaths)
+    if (path == registration.path) return true;
+  return false;
+}
+
+Answer Route(const Request& request, const PeerConfig& config, PeerState& state,
+             const std::optional<std::string>& answer_dn) {
   for (const RegistrationPath& registration : kRegistrationPaths) {
     if (request.path != registration.path) continue;
     if (request.method != "POST") return Answer{400, "text/plain", "POST expected\n", ""};
     std::vector<std::string> elements = SplitTclList(request.body);
-    std::string dn = TclAttr(elements, "devdn").value_or("");
+    std::string dn = answer_dn.value_or(TclAttr(elements, "devdn").value_or(""));
     if (dn.empty()) {
       std::string host = TclAttr(elements, "hostname").value_or("");
       dn = "cn=" + (host.empty() ? std::string("unknown") : host) + ",ou=devices,o=kesta";
@@ -200,6 +209,8 @@ void ServeConnection(UniqueFd connection, const PeerConfig& config, PeerState& s
   ReadOutcome outcome = ReadRequest(fd, kRequestWait, &request, &raw);
   if (outcome == ReadOutcome::kNothing) return;
   int number = state.RecordRequest(raw);
+  if (outcome == ReadOutcome::kRequest && IsRegistrationPath(request.path))
+    state.RecordAttrs(number, request.body);
   std::string shown;
   if (outcome == ReadOutcome::kBad) {
     Answer bad{400, "text/plain", "Bad Request\n", ""};
@@ -207,7 +218,12 @@ void ServeConnection(UniqueFd connection, const PeerConfig& config, PeerState& s
     shown = "400 (malformed request)";
   } else {
     faults.Load(state.FaultsText());
-    if (std::optional<Fault> fault = faults.Take(request.path, request.target)) {
+    std::optional<Fault> fault = faults.Take(request.path, request.target);
+    if (fault && fault->mode == FaultMode::kDn) {
+      Answer answer = Route(request, config, state, fault->arg);
+      SendAnswer(fd, answer);
+      shown = std::to_string(answer.status) + " with DN " + fault->arg;
+    } else if (fault) {
       shown = "fault: " + ShowFault(fd, *fault, state.dir());
     } else {
       Answer answer = Route(request, config, state);

@@ -43,9 +43,15 @@ const char* ReasonPhrase(int status);
 /// names no regular file.
 std::optional<std::string> MediaFile(const std::string& media_dir, const std::string& path);
 
-/// The regular answer to |request| (no fault); registration requests update
-/// |state|.
-Answer Route(const Request& request, const PeerConfig& config, PeerState& state);
+/// True for the paths of Register, Startup, Status and UnRegister.
+bool IsRegistrationPath(std::string_view path);
+
+/// The regular answer to |request|; registration requests update |state|.
+/// A registration is answered with |answer_dn| as the device's DN when it is
+/// given, else with the DN the body names (devdn), else with one made from
+/// its hostname.
+Answer Route(const Request& request, const PeerConfig& config, PeerState& state,
+             const std::optional<std::string>& answer_dn = std::nullopt);
 
 /// Serves the one request of |connection|: reads it, records it, answers
 /// (or shows the fault set for its path) and closes.

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "peer/peer_tcl.h"
 #include "util/files.h"
 #include "util/strings.h"
 
@@ -79,6 +80,12 @@ int PeerState::RecordRequest(std::string_view bytes) {
   int number = next_request_++;
   WriteFileAtomically(dir_ + strFormat("/requests/%04d.txt", number), bytes);
   return number;
+}
+
+bool PeerState::RecordAttrs(int number, std::string_view body) {
+  std::string text;
+  for (const auto& [name, value] : TclAttrPairs(body)) text += name + " " + value + "\n";
+  return WriteFileAtomically(dir_ + strFormat("/requests/%04d.attrs", number), text);
 }
 
 bool PeerState::StoreDevice(std::string_view dn, std::string_view request_name,

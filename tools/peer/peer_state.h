@@ -6,6 +6,10 @@
 //   ready              "<pid> <port>" once the socket listens
 //   requests/NNNN.txt  every request's bytes as received, head and body,
 //                      numbered from 0001 in arrival order
+//   requests/NNNN.attrs
+//                      for a registration request, its body read back as
+//                      attributes: one "NAME VALUE" line per pair in body
+//                      order, the value without its outer braces
 //   devices/<DN>       the latest body each device posted (the DN with
 //                      every byte outside [A-Za-z0-9=,._@-] written %XX)
 //   devices/<DN>.last  the name of the request that posted it
@@ -35,6 +39,8 @@ class PeerState {
 
   /// Records one request's bytes; its number.
   int RecordRequest(std::string_view bytes);
+  /// Writes requests/NNNN.attrs for request |number|.
+  bool RecordAttrs(int number, std::string_view body);
   /// Keeps |body| as the latest of the device |dn|.
   bool StoreDevice(std::string_view dn, std::string_view request_name, std::string_view body);
   /// Writes the ready file.

@@ -31,6 +31,14 @@ std::vector<std::string> SplitTclList(std::string_view list) {
   return elements;
 }
 
+std::vector<std::pair<std::string, std::string>> TclAttrPairs(std::string_view list) {
+  std::vector<std::string> elements = SplitTclList(list);
+  std::vector<std::pair<std::string, std::string>> pairs;
+  for (size_t i = 0; i < elements.size(); i += 2)
+    pairs.emplace_back(elements[i], i + 1 < elements.size() ? elements[i + 1] : "");
+  return pairs;
+}
+
 std::optional<std::string> TclAttr(const std::vector<std::string>& elements,
                                    std::string_view name) {
   std::optional<std::string> value;

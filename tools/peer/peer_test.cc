@@ -91,9 +91,14 @@ TEST(PeerFaultsTest, FileFormat) {
       "/b status\n"
       "/c status abc\n"
       "/d empty200 9\n"
-      "/e dance\n",
+      "/e dance\n"
+      "/proc/vmp/register dn cn=given,o=k times=1\n"
+      "/f dn\n",
       &errors);
-  ASSERT_EQ(faults.size(), 3u);
+  ASSERT_EQ(faults.size(), 4u);
+  EXPECT_EQ(faults[3].mode, FaultMode::kDn);
+  EXPECT_EQ(faults[3].arg, "cn=given,o=k");
+  EXPECT_EQ(faults[3].times, 1);
   EXPECT_EQ(faults[0].path, "/proc/Zelmar");
   EXPECT_EQ(faults[0].mode, FaultMode::kStatus);
   EXPECT_EQ(faults[0].arg, "403");
@@ -105,6 +110,7 @@ TEST(PeerFaultsTest, FileFormat) {
                         "faults: mode status needs a number: /c status abc",
                         "faults: mode empty200 takes no argument: /d empty200 9",
                         "faults: unknown mode dance: /e dance",
+                        "faults: mode dn needs an argument: /f dn",
                     }));
 }
 
@@ -132,6 +138,37 @@ TEST(PeerTclTest, Elements) {
   std::vector<std::string> elements = SplitTclList("devdn old hostname h devdn  new");
   EXPECT_EQ(TclAttr(elements, "devdn"), "new");
   EXPECT_EQ(TclAttr(elements, "missing"), std::nullopt);
+}
+
+TEST(PeerTclTest, AttributePairs) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(TclAttrPairs("hostname pc01 kmadir {} data {kesta-dusk {status started fullname "
+                         "{KESTA Quillfarm}}} devdn  {cn=a b} last"),
+            (Pairs{{"hostname", "pc01"},
+                   {"kmadir", ""},
+                   {"data", "kesta-dusk {status started fullname {KESTA Quillfarm}}"},
+                   {"devdn", "cn=a b"},
+                   {"last", ""}}));
+  // The nested data reads back the same way.
+  EXPECT_EQ(TclAttrPairs("kesta-dusk {status started fullname {KESTA Quillfarm}}"),
+            (Pairs{{"kesta-dusk", "status started fullname {KESTA Quillfarm}"}}));
+}
+
+TEST(PeerServerTest, GivenDnAndTheRecordOfAttributes) {
+  ScratchDir dir;
+  PeerState state(dir.path());
+  Request request;
+  request.method = "POST";
+  request.path = "/proc/vmp/startup";
+  request.body = "hostname pc01 devdn  cn=old,o=k";
+  Answer answer = Route(request, PeerConfig(), state, std::string("cn=given,o=k"));
+  EXPECT_EQ(answer.status, 200);
+  EXPECT_EQ(answer.body, "cn=given,o=k\n");
+  EXPECT_EQ(Read(dir.path() + "/devices/cn=given,o=k"), request.body);
+  EXPECT_TRUE(IsRegistrationPath("/proc/vmp/unregister"));
+  EXPECT_FALSE(IsRegistrationPath("/proc/Zelmar"));
+  ASSERT_TRUE(state.RecordAttrs(7, "hostname pc01 kmadir {} sender {a b}"));
+  EXPECT_EQ(Read(dir.path() + "/requests/0007.attrs"), "hostname pc01\nkmadir \nsender a b\n");
 }
 
 TEST(PeerServerTest, Registration) {
