@@ -1,0 +1,232 @@
+# The service registers with kesta-peer across a veth pair: Register with
+# every gathered attribute and the envelope, the DN in dusk.conf and in the
+# agent's object file, Status with the service scan, Startup once per
+# registration interval, a refused or unusable answer that leaves the DN as
+# it was, Register again after a change of host name, UnRegister on -stop,
+# and a start with -port naming another server.
+#
+# The service is found by name among all processes, so the test runs in pid
+# and host-name namespaces of its own (the host name is changed on purpose).
+# The namespace's init is a sleep that never reaps: the ended service stays
+# a zombie whose exit status /proc still shows.
+set -euo pipefail
+if [ "${1:-}" != --in-namespaces ]; then
+  [ "${DUSK_SANDBOX:-}" = 1 ] || { echo "SKIP: needs tests/sandbox (root)"; exit 0; }
+  unshare --pid --fork --mount-proc --uts --kill-child sleep 600 >/dev/null 2>&1 &
+  holder=$!
+  trap 'kill -KILL $holder 2>/dev/null || true' EXIT  # unshare ignores SIGTERM
+  init=""
+  for _ in $(seq 100); do
+    init=$(cat /proc/$holder/task/$holder/children 2>/dev/null || true)
+    [ -n "$init" ] && break
+    sleep 0.05
+  done
+  [ -n "$init" ] || { echo "FAIL: no pid namespace" >&2; exit 1; }
+  nsenter --target $init --pid --mount --uts -- bash "$0" --in-namespaces
+  exit $?
+fi
+
+. "$(dirname "$0")/lib/common.sh"
+LOG=/etc/kesta/dusk/log/dusk.log
+PEER_STATE=/tmp/kesta/peer
+DEVICE_ADDRESS=10.99.0.2
+PEER_ADDRESS=10.99.0.1
+
+# wait_for TEXT [N]: until N (1) log messages equal TEXT (40 s at most).
+wait_for() {
+  local deadline=$((SECONDS + 40))
+  until [ "$(messages | grep -cxF -- "$1")" -ge "${2:-1}" ]; do
+    [ $SECONDS -lt $deadline ] || fail "no [$1] in the log: $(messages | tail -20)"
+    sleep 0.1
+  done
+}
+
+# messages: the log's messages without time, level and program name.
+messages() { sed -n 's/^.*KESTA-DUSK: //p' "$LOG" 2>/dev/null; }
+
+# request_of NAME [N]: the number of the N-th (1st) request to /proc/vmp/NAME.
+request_of() {
+  grep -l "^POST /proc/vmp/$1 HTTP/1.0" "$PEER_STATE"/requests/*.txt | sed -n "${2:-1}p" |
+    sed 's|.*/\([0-9]*\)\.txt$|\1|'
+}
+
+# attr_names N: the attribute names of request N, blank-separated.
+attr_names() { cut -d' ' -f1 "$PEER_STATE/requests/$1.attrs" | tr '\n' ' ' | sed 's/ $//'; }
+
+# attr N NAME: the value of the first attribute NAME of request N.
+attr() { sed -n "s/^$2 //p" "$PEER_STATE/requests/$1.attrs" | head -1; }
+
+# The peer in a network namespace of its own, on the far end of a veth pair.
+unshare --net sleep 600 &
+PEER_NS=$!
+ip link add dusk-dev0 type veth peer name dusk-peer0 netns $PEER_NS
+ip addr add $DEVICE_ADDRESS/24 dev dusk-dev0
+ip link set dusk-dev0 up
+nsenter --target $PEER_NS --net ip addr add $PEER_ADDRESS/24 dev dusk-peer0
+nsenter --target $PEER_NS --net ip link set dusk-peer0 up
+nsenter --target $PEER_NS --net ip link set lo up
+nsenter --target $PEER_NS --net "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port 0 \
+  --state $PEER_STATE --bind $PEER_ADDRESS > /tmp/kesta/peer.out 2>&1 &
+deadline=$((SECONDS + 30))
+until [ -s $PEER_STATE/ready ]; do
+  [ $SECONDS -lt $deadline ] || fail "kesta-peer did not get ready: $(cat /tmp/kesta/peer.out)"
+  sleep 0.1
+done
+read -r _ PORT < $PEER_STATE/ready
+SERVER=$PEER_ADDRESS:$PORT
+
+# The device's SMBIOS identity, as the DMI export shows it.
+dmi=/tmp/kesta/dmi
+mkdir -p $dmi
+if [ -d /sys/class/dmi/id ]; then
+  mount --bind $dmi /sys/class/dmi/id
+else
+  mount -t tmpfs dusk-dmi /sys/class
+  mkdir -p /sys/class/dmi/id
+  dmi=/sys/class/dmi/id
+fi
+echo "Thin 5000" > $dmi/product_name
+echo "4c4c4544-0031-3210-8052-b2c04f303032" > $dmi/product_uuid
+echo "SYS-123" > $dmi/product_serial
+echo "CH-456" > $dmi/chassis_serial
+echo "" > $dmi/chassis_asset_tag
+hostname reg-device
+
+# The agent's directory and the template of its object file.
+install_dusk
+mkdir -p /etc/kesta/agent/lib
+head -c 4200 /dev/zero | tr '\0' 'T' > $INSTALL_DIR/NULLKMA.QDX
+cd /tmp/kesta
+run_dusk -confinit -host $PEER_ADDRESS -port "$PORT"
+expect_eq "$status" 0 "-confinit"
+run_dusk -confupdate Config/registrationinterval=4 -confupdate Config/servicescaninterval=4
+expect_eq "$status" 0 "-confupdate"
+
+"$DUSK" > /tmp/kesta/start.out
+service=$(sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p' /tmp/kesta/start.out)
+[ -n "$service" ] || fail "no start line in [$(cat /tmp/kesta/start.out)]"
+
+# First pass: probe, Register, Status, in this order.
+wait_for "Successfully Updated Service Scan with $SERVER"
+DN=cn=reg-device,ou=devices,o=kesta
+first=$(messages | grep -xF -e "Registering Device with $SERVER ..." -e "New DevDn: $DN" \
+  -e "Successfully Registered Device with $SERVER" \
+  -e "Provide Status of Device $DN to $SERVER ..." \
+  -e "Successfully Updated Service Scan with $SERVER")
+expect_eq "$first" "Registering Device with $SERVER ...
+New DevDn: $DN
+Successfully Registered Device with $SERVER
+Provide Status of Device $DN to $SERVER ...
+Successfully Updated Service Scan with $SERVER" "first registration in the log"
+grep -qx "devdn=$DN" $CONF || fail "DN not in dusk.conf: $(cat $CONF)"
+expect_eq "$(tail -c +4113 /etc/kesta/agent/lib/KMA.QDX | head -c ${#DN})" "$DN" "DN in KMA.QDX"
+
+# The Register request: headers, every gathered attribute in slot order, the
+# envelope, and no DN yet.
+register=$(request_of register)
+head=$(sed -n '1,/^\r$/p' "$PEER_STATE/requests/$register.txt" | tr -d '\r')
+expect_eq "$(printf '%s\n' "$head" | sed -n '1,5p')" "POST /proc/vmp/register HTTP/1.0
+User-Agent: DUSK 1.0
+Accept: text/*
+User-Agent: DUSK 1.0
+Content-type: application/x-tcl-list" "Register head"
+expect_eq "$(attr_names "$register")" "hostname dnshostname detecteddnshostname ipaddress \
+detectedipaddress operatingsystem smsystemproductname smsystemuuid smsystemserialnumber \
+smenclosureserialnumber smenclosureassettagnumber pxmhdwlana pxmsubnet pxmipnetworknumber \
+kmabuild kmadir sender" "Register attributes"
+expect_eq "$(attr "$register" hostname)" reg-device "hostname"
+expect_eq "$(attr "$register" detectedipaddress)" $DEVICE_ADDRESS "detectedipaddress"
+expect_eq "$(attr "$register" smsystemproductname)" "Thin 5000" "product name"
+expect_eq "$(attr "$register" pxmsubnet)" 255.255.255.0 "subnet"
+expect_eq "$(attr "$register" kmadir)" $INSTALL_DIR "kmadir"
+expect_eq "$(attr "$register" sender)" \
+  "dusk://$DEVICE_ADDRESS:3465;major=7;minor=8;build=33;revision=1" "sender"
+grep -qF "smsystemproductname {Thin 5000}" "$PEER_STATE/requests/$register.txt" \
+  || fail "a value with a blank is not braced"
+
+# The Status request carries the scan and the DN.
+status_request=$(request_of status)
+expect_eq "$(attr "$status_request" data)" \
+  "kesta-dusk {status started type single mode boot path $INSTALL_DIR/dusk fullname {KESTA Quillfarm}}" \
+  "scan in Status"
+tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$status_request.txt" | grep -qxF "devdn  $DN" \
+  || fail "Status does not end with its DN"
+grep -qx "kesta-dusk=status started type single mode boot path $INSTALL_DIR/dusk fullname {KESTA Quillfarm}" \
+  $CONF || fail "scan not stored"
+
+# Next interval: Startup under the DN; the unchanged scan is not sent again.
+wait_for "Successfully Started Device on $SERVER"
+startup=$(request_of startup)
+expect_eq "$(attr_names "$startup" | sed 's/.* pxmipnetworknumber //')" \
+  "devdn kmabuild kmadir sender devdn" "Startup ends in the record's DN and the DN sent"
+expect_eq "$(grep -l '^POST /proc/vmp/status' "$PEER_STATE"/requests/*.txt | wc -l)" 1 "Status requests"
+
+# Answers the device cannot use: the failure line, the service goes on, the
+# DN stays.
+long_dn=$(head -c 300 /dev/zero | tr '\0' 'x')
+for row in "status 500|Server error" "dn $long_dn|Answer of 300 characters is too long for a device DN"; do
+  echo "/proc/vmp/startup ${row%|*} times=1" > $PEER_STATE/faults
+  wait_for "Failed to Send Startup Request to KESTA Server $SERVER - ${row#*|}"
+  grep -qx "devdn=$DN" $CONF || fail "'${row%|*}': DN changed: $(grep devdn $CONF)"
+done
+rm $PEER_STATE/faults
+starts=$(messages | grep -cxF "Successfully Started Device on $SERVER")
+wait_for "Successfully Started Device on $SERVER" $((starts + 1))
+
+# A new host name needs a full registration, under the DN already known.
+hostname reg-renamed
+wait_for "DevDn: $DN"
+messages | grep -q "^Need to Register - Different Device Attributes found: hostname" \
+  || fail "no Need to Register line"
+again=$(request_of register 2)
+[ -n "$again" ] || fail "no second Register"
+expect_eq "$(attr "$again" hostname)" reg-renamed "hostname in the second Register"
+tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$again.txt" | grep -qxF "devdn  $DN" \
+  || fail "the second Register does not send the DN"
+grep -qx "hostname=reg-renamed" $CONF || fail "new host name not stored"
+
+# -stop: UnRegister, then the end.
+run_dusk -stop
+expect_eq "$status" 0 "-stop"
+wait_for "Service Shutdown"
+wait_for "Successfully Unregistered Device from $SERVER"
+unregister=$(request_of unregister)
+tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$unregister.txt" | grep -qxF "devdn  $DN" \
+  || fail "UnRegister does not send the DN"
+grep -qx "devdn=$DN" $CONF || fail "DN changed by UnRegister"
+
+wait_for_end() {
+  local deadline=$((SECONDS + 30))
+  while [ -e /proc/$1 ] && ! grep -q '^State:.*Z' /proc/$1/status; do
+    [ $SECONDS -lt $deadline ] || fail "process $1 did not end"
+    sleep 0.1
+  done
+}
+wait_for_end "$service"
+
+# Started with -port naming another server: Register there at once, under
+# the DN already known, and again on every interval, since the server the
+# configuration names is not the one targeted.
+OTHER_STATE=/tmp/kesta/other-peer
+nsenter --target $PEER_NS --net "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port 0 \
+  --state $OTHER_STATE --bind $PEER_ADDRESS > /tmp/kesta/other-peer.out 2>&1 &
+deadline=$((SECONDS + 30))
+until [ -s $OTHER_STATE/ready ]; do
+  [ $SECONDS -lt $deadline ] || fail "second kesta-peer did not get ready"
+  sleep 0.1
+done
+read -r _ OTHER_PORT < $OTHER_STATE/ready
+"$DUSK" -port "$OTHER_PORT" > /tmp/kesta/start.out
+wait_for "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT"
+wait_for "Need to Register - Targetting a Different Port $OTHER_PORT than the Registered one $PORT"
+wait_for "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT" 2
+first_there=$(grep -l "^POST /proc/vmp/register" $OTHER_STATE/requests/*.txt | head -1)
+tail -c $((${#DN} + 7)) "$first_there" | grep -qxF "devdn  $DN" \
+  || fail "the other server was not sent the DN"
+run_dusk -stop
+wait_for "Successfully Unregistered Device from $PEER_ADDRESS:$OTHER_PORT"
+
+# No request ever sent an empty DN.
+grep -l "devdn {}" "$PEER_STATE"/requests/*.txt $OTHER_STATE/requests/*.txt \
+  && fail "a request sent devdn {}"
+echo PASS
