@@ -74,6 +74,14 @@ bool sendKESTAServerRequest(const std::string& host, const std::string& port,
                HttpErrorText(connected));
     return false;
   }
+  return ExchangeServerRequest(session, server, request_name, body, capacity, device_dn);
+}
+
+bool ExchangeServerRequest(HttpSession& session, const std::string& server,
+                           std::string_view request_name, std::string* body,
+                           size_t capacity, std::string* device_dn) {
+  const std::string name(request_name);
+  const std::string path = SignalProcPath(request_name);
   HttpAddHeaders(session, kServerRequestHeaders);
   if (!device_dn->empty()) TclListAppendAttr(body, capacity, kDevDnAttr, *device_dn);
   LogMessage(kLogDebug, "%s Request Content: %s", name.c_str(), body->c_str());

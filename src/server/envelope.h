@@ -62,6 +62,16 @@ bool sendKESTAServerRequest(const std::string& host, const std::string& port,
                             std::string_view request_name, std::string* body,
                             size_t capacity, std::string* device_dn);
 
+class HttpSession;
+
+/// sendKESTAServerRequest from the headers on, over |session|, already
+/// connected to the server |server_text| ("host:port"); closes the session.
+/// Split out so the handling of any answer can be driven without a
+/// listening server.
+bool ExchangeServerRequest(HttpSession& session, const std::string& server_text,
+                           std::string_view request_name, std::string* body,
+                           size_t capacity, std::string* device_dn);
+
 }  // namespace dusk
 
 #endif  // DUSK_SERVER_ENVELOPE_H_
