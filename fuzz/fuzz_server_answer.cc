@@ -43,6 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                         dusk::kTclListCapacity, &dn);
   if (!ok && dn != before) __builtin_trap();
   if (dn.size() > dusk::kDeviceDnMax) __builtin_trap();
-  if (dn.find_first_of("\r\n") != std::string::npos) __builtin_trap();
+  if (dn.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) __builtin_trap();
   return 0;
 }

@@ -105,6 +105,16 @@ bool ExchangeServerRequest(HttpSession& session, const std::string& server,
       HttpClose(session);
       return false;
     }
+    // Neither the configuration nor a log line can carry a NUL: the DN would
+    // be kept in the agent's object file only, and logged cut short.
+    if (line.find('\0') != std::string::npos) {
+      LogMessage(kLogError,
+                 "Failed to Send %s Request to KESTA Server %s - Answer holds a NUL byte, "
+                 "not a device DN",
+                 name.c_str(), server.c_str());
+      HttpClose(session);
+      return false;
+    }
     *device_dn = line;
   }
   LogMessage(kLogInfo, "Sent %s Request to KESTA Server %s", name.c_str(), server.c_str());

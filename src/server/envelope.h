@@ -56,8 +56,8 @@ void AppendSenderAttrs(std::string* list, size_t capacity, const AttrTable& devi
 /// the first line of a non-empty answer replaces |device_dn|, and a 200
 /// without a body leaves it as it was. False, with |device_dn| unchanged,
 /// on a failed connection (Info line), a refused request or another status
-/// (Error line), or a first answer line over kDeviceDnMax characters (Error
-/// line).
+/// (Error line), or a first answer line that cannot be a DN: over
+/// kDeviceDnMax characters or holding a NUL byte (Error line).
 bool sendKESTAServerRequest(const std::string& host, const std::string& port,
                             std::string_view request_name, std::string* body,
                             size_t capacity, std::string* device_dn);
