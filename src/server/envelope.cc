@@ -99,9 +99,9 @@ bool ExchangeServerRequest(HttpSession& session, const std::string& server,
     LogMessage(kLogDebug, "Response: \"%s\"", line.c_str());
     if (line.size() > kDeviceDnMax) {
       LogMessage(kLogError,
-                 "Failed to Send %s Request to KESTA Server %s - Answer of %zu characters "
-                 "is too long for a device DN",
-                 name.c_str(), server.c_str(), line.size());
+                 "Failed to Send %s Request to KESTA Server %s - Answer is too long for a "
+                 "device DN (more than %zu characters)",
+                 name.c_str(), server.c_str(), kDeviceDnMax);
       HttpClose(session);
       return false;
     }

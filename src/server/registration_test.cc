@@ -181,8 +181,8 @@ TEST_F(RegistrationTest, RegisterAnswers) {
       {"404", "cn=old", k404, false, "",
        "Failed to Send Register Request to KESTA Server SERVER - Not Found", "cn=old"},
       {"300 characters", "cn=old", DnAnswer(too_long), false, "",
-       "Failed to Send Register Request to KESTA Server SERVER - Answer of 300 characters is "
-       "too long for a device DN",
+       "Failed to Send Register Request to KESTA Server SERVER - Answer is too long for a "
+       "device DN (more than 255 characters)",
        "cn=old"},
   };
   for (const Row& row : rows) {

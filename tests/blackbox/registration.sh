@@ -164,7 +164,7 @@ expect_eq "$(grep -l '^POST /proc/vmp/status' "$PEER_STATE"/requests/*.txt | wc 
 # Answers the device cannot use: the failure line, the service goes on, the
 # DN stays.
 long_dn=$(head -c 300 /dev/zero | tr '\0' 'x')
-for row in "status 500|Server error" "dn $long_dn|Answer of 300 characters is too long for a device DN"; do
+for row in "status 500|Server error" "dn $long_dn|Answer is too long for a device DN (more than 255 characters)"; do
   echo "/proc/vmp/startup ${row%|*} times=1" > $PEER_STATE/faults
   wait_for "Failed to Send Startup Request to KESTA Server $SERVER - ${row#*|}"
   grep -qx "devdn=$DN" $CONF || fail "'${row%|*}': DN changed: $(grep devdn $CONF)"
