@@ -2,21 +2,10 @@
 # the wire, a refusing server, a closed port, and a peer that survives a
 # stray client's garbage.
 . "$(dirname "$0")/lib/common.sh"
-PEER=$DUSK_BUILD_DIR/tools/peer/kesta-peer
-STATE=/tmp/kesta/peer
+STATE=$PEER_STATE
 LOG=/etc/kesta/dusk/log/dusk.log
 install_dusk
 cd /tmp/kesta
-
-# start_peer ARGS...: runs kesta-peer on a free port; sets PEER_PID, PORT.
-start_peer() {
-  rm -f "$STATE/ready"
-  "$PEER" --port 0 --state "$STATE" "$@" >> /tmp/kesta/peer.log 2>&1 &
-  for _ in $(seq 100); do [ -s "$STATE/ready" ] && break; sleep 0.1; done
-  [ -s "$STATE/ready" ] || fail "kesta-peer did not start: $(cat /tmp/kesta/peer.log)"
-  read -r PEER_PID PORT < "$STATE/ready"
-}
-trap '[ -n "${PEER_PID:-}" ] && kill "$PEER_PID" 2>/dev/null || true' EXIT
 
 # log_after MARK: the log lines written since MARK (a line count).
 log_after() { tail -n +"$(($1 + 1))" "$LOG"; }

@@ -1,17 +1,12 @@
 # A server that takes the probe and never answers: "-probe" gives up once
 # the wait without progress runs out (60 s) and fails, instead of hanging.
 . "$(dirname "$0")/lib/common.sh"
-PEER=$DUSK_BUILD_DIR/tools/peer/kesta-peer
-STATE=/tmp/kesta/peer
+STATE=$PEER_STATE
 LOG=/etc/kesta/dusk/log/dusk.log
 install_dusk
 cd /tmp/kesta
 
-"$PEER" --port 0 --state "$STATE" > /tmp/kesta/peer.log 2>&1 &
-for _ in $(seq 100); do [ -s "$STATE/ready" ] && break; sleep 0.1; done
-[ -s "$STATE/ready" ] || fail "kesta-peer did not start: $(cat /tmp/kesta/peer.log)"
-read -r PEER_PID PORT < "$STATE/ready"
-trap 'kill "$PEER_PID" 2>/dev/null || true' EXIT
+start_peer
 echo "* stall" > "$STATE/faults"
 
 run_dusk -confinit

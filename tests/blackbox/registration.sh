@@ -10,23 +10,8 @@
 # The namespace's init is a sleep that never reaps: the ended service stays
 # a zombie whose exit status /proc still shows.
 set -euo pipefail
-if [ "${1:-}" != --in-namespaces ]; then
-  [ "${DUSK_SANDBOX:-}" = 1 ] || { echo "SKIP: needs tests/sandbox (root)"; exit 0; }
-  unshare --pid --fork --mount-proc --uts --kill-child sleep 600 >/dev/null 2>&1 &
-  holder=$!
-  trap 'kill -KILL $holder 2>/dev/null || true' EXIT  # unshare ignores SIGTERM
-  init=""
-  for _ in $(seq 100); do
-    init=$(cat /proc/$holder/task/$holder/children 2>/dev/null || true)
-    [ -n "$init" ] && break
-    sleep 0.05
-  done
-  [ -n "$init" ] || { echo "FAIL: no pid namespace" >&2; exit 1; }
-  nsenter --target $init --pid --mount --uts -- bash "$0" --in-namespaces
-  exit $?
-fi
-
 . "$(dirname "$0")/lib/common.sh"
+enter_pid_namespace --uts
 LOG=/etc/kesta/dusk/log/dusk.log
 PEER_STATE=/tmp/kesta/peer
 DEVICE_ADDRESS=10.99.0.2

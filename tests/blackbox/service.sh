@@ -7,23 +7,8 @@
 # namespace's init is a sleep that never reaps: the ended service stays a
 # zombie whose exit status /proc still shows.
 set -euo pipefail
-if [ "${1:-}" != --in-pid-namespace ]; then
-  [ "${DUSK_SANDBOX:-}" = 1 ] || { echo "SKIP: needs tests/sandbox (root)"; exit 0; }
-  unshare --pid --fork --mount-proc --kill-child sleep 600 >/dev/null 2>&1 &
-  holder=$!
-  trap 'kill -KILL $holder 2>/dev/null || true' EXIT  # unshare ignores SIGTERM
-  init=""
-  for _ in $(seq 100); do
-    init=$(cat /proc/$holder/task/$holder/children 2>/dev/null || true)
-    [ -n "$init" ] && break
-    sleep 0.05
-  done
-  [ -n "$init" ] || { echo "FAIL: no pid namespace" >&2; exit 1; }
-  nsenter --target $init --pid --mount -- bash "$0" --in-pid-namespace
-  exit $?
-fi
-
 . "$(dirname "$0")/lib/common.sh"
+enter_pid_namespace
 PORT=39461
 LOG_DIR=/etc/kesta/dusk/log
 PEER_STATE=/tmp/kesta/peer
