@@ -5,6 +5,7 @@
 #include "device/device_record.h"
 #include "http/http_session.h"
 #include "log/log.h"
+#include "server/server_connect.h"
 #include "util/attr_list.h"
 #include "util/strings.h"
 
@@ -68,12 +69,7 @@ bool sendKESTAServerRequest(const std::string& host, const std::string& port,
              server.c_str(), path.c_str());
 
   HttpSession session;
-  int connected = HttpConnect(session, host, strToInt(port));
-  if (connected != 0) {
-    LogMessage(kLogInfo, "KESTA Server %s Not Available - %s\n\n", server.c_str(),
-               HttpErrorText(connected));
-    return false;
-  }
+  if (!ConnectToServer(session, host, port, server)) return false;
   return ExchangeServerRequest(session, server, request_name, body, capacity, device_dn);
 }
 

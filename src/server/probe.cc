@@ -3,6 +3,7 @@
 #include "config/config_file.h"
 #include "http/http_session.h"
 #include "log/log.h"
+#include "server/server_connect.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -25,12 +26,7 @@ bool _probeKESTAServer(const std::string& host, const std::string& port,
   LogMessage(kLogInfo, "Probing KESTA Server %s @ URL %s ...", server.c_str(), url.c_str());
 
   HttpSession session;
-  int connected = HttpConnect(session, host, strToInt(port));
-  if (connected != 0) {
-    LogMessage(kLogInfo, "KESTA Server %s Not Available - %s\n\n", server.c_str(),
-               HttpErrorText(connected));
-    return false;
-  }
+  if (!ConnectToServer(session, host, port, server)) return false;
   bool sent = HttpSendRequest(session, kHttpGet, kProbePath);
   int status = HttpGetStatus(session);
   if (!sent || status != kHttpOk) {
