@@ -3,12 +3,10 @@
 // the DN is taken from the answer. Whatever the bytes, a DN is replaced only
 // by an accepted answer and is then one line the device can keep.
 
-#include <fcntl.h>
-#include <sys/socket.h>
-
 #include <cstdint>
 #include <string>
 
+#include "answer_session.h"
 #include "device/device_record.h"
 #include "http/http_session.h"
 #include "log/log.h"
@@ -21,20 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)quiet;
-  int fds[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return 0;
-  dusk::UniqueFd server(fds[1]);
   dusk::HttpSession session;
-  dusk::HttpAdoptConnection(session, dusk::UniqueFd(fds[0]), "fuzz", 1);
-
-  fcntl(server.get(), F_SETFL, O_NONBLOCK);
-  size_t sent = 0;
-  while (sent < size) {
-    ssize_t n = send(server.get(), data + sent, size - sent, MSG_NOSIGNAL);
-    if (n <= 0) break;
-    sent += static_cast<size_t>(n);
-  }
-  shutdown(server.get(), SHUT_WR);
+  dusk::UniqueFd server = dusk::fuzz::AdoptAnswer(session, data, size);
+  if (!server) return 0;
 
   const std::string before = "cn=before,o=k";
   std::string dn = before;
