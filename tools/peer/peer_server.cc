@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "peer/peer_tcl.h"
 #include "util/files.h"
@@ -153,14 +154,11 @@ std::optional<std::string> MediaFile(const std::string& media_dir, const std::st
     if (path.compare(start, end - start, "..") == 0) return std::nullopt;
     start = end + 1;
   }
-  char* root = realpath(media_dir.c_str(), nullptr);
-  if (root == nullptr) return std::nullopt;
-  std::string root_text = root;
-  free(root);
-  char* resolved = realpath((root_text + path).c_str(), nullptr);
-  if (resolved == nullptr) return std::nullopt;
-  std::string file = resolved;
-  free(resolved);
+  std::error_code error;
+  const std::string root_text = std::filesystem::canonical(media_dir, error).string();
+  if (error) return std::nullopt;
+  const std::string file = std::filesystem::canonical(root_text + path, error).string();
+  if (error) return std::nullopt;
   struct stat st;
   if (!strStartsWith(file, root_text + "/") || stat(file.c_str(), &st) != 0 ||
       !S_ISREG(st.st_mode))
