@@ -52,9 +52,6 @@ class GatherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DUSK_REQUIRE_SANDBOX();
-    saved_install_path_ = installPath;
-    std::string program;
-    GetProgramPaths("", &program, &installPath);
     std::string error;
     ASSERT_TRUE(veth_.Create(&error)) << error;
     ASSERT_TRUE(dmi_.Mount(&error)) << error;
@@ -66,14 +63,11 @@ class GatherTest : public ::testing::Test {
                {"chassis_asset_tag", "Asset 42\n"}})
       test::WriteFile(std::string(test::FakeDmi::kDir) + "/" + file, content);
   }
-  void TearDown() override {
-    installPath = saved_install_path_;
-    LogLevel(kLogInfo);
-  }
+  void TearDown() override { LogLevel(kLogInfo); }
 
+  test::ScopedInstallPath install_path_;
   VethPair veth_;
   test::FakeDmi dmi_;
-  std::string saved_install_path_;
 };
 
 TEST_F(GatherTest, ThroughTheVethPair) {

@@ -126,20 +126,14 @@ TEST(SmbiosInfoTest, MalformedDataKeepsWhatCameBefore) {
 // test makes in its private mount namespace.
 class BiosInfoLibraryTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    saved_install_path_ = installPath;
-    std::string program;
-    GetProgramPaths("", &program, &installPath);
-  }
-  void TearDown() override { installPath = saved_install_path_; }
+  void SetUp() override { DUSK_REQUIRE_SANDBOX(); }
 
   static void Export(const std::string& file, const std::string& content) {
     test::WriteFile(std::string(test::FakeDmi::kDir) + "/" + file, content);
   }
 
   test::FakeDmi dmi_;
-  std::string saved_install_path_;
+  test::ScopedInstallPath install_path_;
 };
 
 TEST_F(BiosInfoLibraryTest, RecordCarriesExactlyTheExportedValues) {

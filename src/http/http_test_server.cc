@@ -17,14 +17,6 @@ UniqueFd AdoptSocketPair(HttpSession& session) {
   return UniqueFd(fds[1]);
 }
 
-std::string ReadUntilClosed(int fd) {
-  std::string data;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(fd, buffer, sizeof buffer)) > 0) data.append(buffer, got);
-  return data;
-}
-
 CannedHttpServer::CannedHttpServer(std::string answer, bool stall)
     : answer_(std::move(answer)), stall_(stall) {
   listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));

@@ -18,9 +18,6 @@ namespace dusk::test {
 /// Connects |session| to a fresh socketpair and returns the server's end.
 UniqueFd AdoptSocketPair(HttpSession& session);
 
-/// Reads from |fd| until the peer closes it; what arrived.
-std::string ReadUntilClosed(int fd);
-
 /// A loopback HTTP server for one connection at a time. Each connection:
 /// read the request (its head and as many body bytes as Content-length
 /// names), write |answer| (unless stalling), then close. A stalling server

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/program.h"
 #include "log/log.h"
 
 namespace dusk::test {
@@ -22,14 +23,6 @@ bool IsMountPoint(const char* path) {
   std::string up = std::string(path) + "/..";
   return stat(path, &st) == 0 && stat(up.c_str(), &parent) == 0 &&
          st.st_dev != parent.st_dev;
-}
-
-std::string DrainFd(int fd) {
-  std::string out;
-  char buffer[4096];
-  ssize_t got;
-  while ((got = read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, got);
-  return out;
 }
 
 }  // namespace
@@ -100,12 +93,27 @@ ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   lseek(out_fd, 0, SEEK_SET);
   lseek(err_fd, 0, SEEK_SET);
-  result.out = DrainFd(out_fd);
-  result.err = DrainFd(err_fd);
+  result.out = ReadUntilClosed(out_fd);
+  result.err = ReadUntilClosed(err_fd);
   close(out_fd);
   close(err_fd);
   return result;
 }
+
+std::string ReadUntilClosed(int fd) {
+  std::string out;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, got);
+  return out;
+}
+
+ScopedInstallPath::ScopedInstallPath() : saved_(installPath) {
+  std::string program;
+  GetProgramPaths("", &program, &installPath);
+}
+
+ScopedInstallPath::~ScopedInstallPath() { installPath = saved_; }
 
 std::string DuskBinary() {
   const char* path = getenv("DUSK_BINARY");

@@ -57,6 +57,22 @@ struct ProgramResult {
 ProgramResult RunProgram(const std::vector<std::string>& argv,
                          const std::string& cwd = "");
 
+/// Reads from |fd| until the peer closes it; what arrived.
+std::string ReadUntilClosed(int fd);
+
+/// Points the program's installPath at the test binary's own directory
+/// (where biosinfo.so is built) while it lives, then puts it back.
+class ScopedInstallPath {
+ public:
+  ScopedInstallPath();
+  ~ScopedInstallPath();
+  ScopedInstallPath(const ScopedInstallPath&) = delete;
+  ScopedInstallPath& operator=(const ScopedInstallPath&) = delete;
+
+ private:
+  std::string saved_;
+};
+
 /// Path of the built dusk program.
 std::string DuskBinary();
 
