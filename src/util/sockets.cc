@@ -2,12 +2,16 @@
 
 #include <arpa/inet.h>
 #include <netdb.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "log/log.h"
+#include "util/stop_request.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -61,6 +65,29 @@ void CloseSocket(int socket_fd) {
 
 long SocketWrite(int socket_fd, const void* data, size_t size) {
   return static_cast<long>(send(socket_fd, data, size, MSG_NOSIGNAL));
+}
+
+bool SocketWriteAll(int socket_fd, std::string_view data, int idle_ms) {
+  int waited_ms = 0;
+  while (!data.empty()) {
+    ssize_t put = send(socket_fd, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (put > 0) {
+      data.remove_prefix(static_cast<size_t>(put));
+      waited_ms = 0;
+      continue;
+    }
+    if (put < 0 && errno == EINTR) continue;
+    if (put == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+    // No room: wait for some in slices short enough to notice a stop.
+    if (StopRequested() || waited_ms >= idle_ms) {
+      errno = ETIMEDOUT;
+      return false;
+    }
+    struct pollfd entry = {socket_fd, POLLOUT, 0};
+    int slice = std::min(kStopCheckIntervalMs, idle_ms - waited_ms);
+    if (poll(&entry, 1, slice) == 0) waited_ms += slice;
+  }
+  return true;
 }
 
 bool GetPeerHost(int socket_fd, std::string* host) {
