@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "device/agent_location.h"
 #include "util/attr_table.h"
 
 namespace dusk {
@@ -22,9 +23,6 @@ inline constexpr int kServiceScanSlots = 10;
 /// The scan record of the process: one attribute per service of
 /// agentservices, its description as value ("" for an absent service).
 extern AttrTable currServiceScan;
-
-/// Directories where the agent's daemons are looked for, in order.
-inline constexpr std::array<std::string_view, 1> agentLocationPaths = {"/opt/kesta/agent"};
 
 /// The description of |service_name|: status, type, mode, path and fullname
 /// for "kesta-dusk" (always started) and for a daemon whose executable
