@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/md5_command.h"
-#include "app/program.h"
+#include "util/program.h"
 #include "app/service_control.h"
 #include "config/config_defaults.h"
 #include "log/log.h"
@@ -84,7 +84,7 @@ int RunCommand(const Options& options) {
   if (options.instAgentCommand) return CommandNotAvailable("-instagent");
   if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
   if (options.eventCommand != 0) return SendServiceEvent(options.eventCommand);
-  return StartService(logfileInitialized);
+  return StartService(logfileInitialized, options.optServerHost, options.optServerPort);
 }
 
 }  // namespace dusk

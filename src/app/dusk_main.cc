@@ -8,7 +8,7 @@
 
 #include "app/commands.h"
 #include "app/options.h"
-#include "app/program.h"
+#include "util/program.h"
 #include "app/service_control.h"
 #include "config/config_file.h"
 #include "log/log.h"
@@ -102,10 +102,8 @@ int DuskMain(int argc, char** argv) {
   LogMessage(kLogInfo, "    DUSK  Build#: %s", build.c_str());
   LogMessage(kLogInfo, "       Revision#: %s", revision.c_str());
 
-  // The command line; the server options outlive it for the service.
+  // The command line.
   Options options = ParseOptions(args);
-  optServerHost = options.optServerHost;
-  optServerPort = options.optServerPort;
   if (options.debugoption) LogLevel(kLogDebug);
   if (options.traceoption) LogLevel(kLogTrace);
 

@@ -16,27 +16,9 @@ namespace dusk {
 /// started as.
 inline constexpr char kServiceProcessName[] = "dusk";
 
-/// Most bytes of a process's command line read to find its argv[0].
-inline constexpr size_t kCommandLineReadMax = 4095;
-
 /// Set at start-up: the log file was opened (or logging is off). The
 /// service is not started without it.
 extern bool logfileInitialized;
-
-/// True when argv[0] of a process, |command_name|, is |name|: the whole of
-/// it for a |name| beginning with "/", else the part after its last "/".
-/// Letter case counts.
-bool CommandNameMatches(std::string_view command_name, std::string_view name);
-
-/// Pid of the first process in the directory order of |proc_root| whose
-/// argv[0] matches |name|, skipping |own_pid|, entries that are not pids,
-/// and processes whose command line is empty or cannot be read (kernel
-/// threads, exited processes). 0 when there is none or |name| is empty;
-/// logs "Failed to open %s" at Warn when |proc_root| cannot be read.
-int FindProcessIn(const std::string& proc_root, std::string_view name, int own_pid);
-
-/// FindProcessIn over /proc, skipping this process.
-int FindProcessByName(std::string_view name);
 
 /// Signal that carries |event| (ServiceEvent) to the service: Stop SIGTERM,
 /// Pause SIGUSR1, Resume SIGUSR2, Interrupt SIGHUP; -1 for anything else.
@@ -45,9 +27,11 @@ int EventSignalNumber(int event);
 /// The start of the service, when no command was given: refuses without a
 /// log file, or when a service runs ("The KESTA-DUSK Service is already
 /// running - pid %d"); otherwise forks a child that waits 2 seconds and
-/// becomes the service, and reports "New KESTA-DUSK Service started
-/// pid=%d". Returns main's exit code (in the parent only).
-int StartService(bool log_file_initialized);
+/// becomes the service talking to the server named by |host_option| and
+/// |port_option| (or the configured one), and reports "New KESTA-DUSK
+/// Service started pid=%d". Returns main's exit code (in the parent only).
+int StartService(bool log_file_initialized, const std::string& host_option,
+                 const std::string& port_option);
 
 /// "-stop", "-pause", "-resume", "-interrupt": sends |event|'s signal to the
 /// running service. Returns main's exit code.

@@ -8,7 +8,7 @@
 
 #include <cerrno>
 
-#include "app/program.h"
+#include "util/program.h"
 #include "log/log.h"
 #include "util/attr_list.h"
 #include "util/files.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/program.h"
+#include "util/program.h"
 #include "log/log.h"
 #include "support/net_fixture.h"
 #include "support/test_util.h"

@@ -1,10 +1,10 @@
 #include "device/service_scan.h"
 
-#include "app/program.h"
-#include "app/service_control.h"
+#include "util/program.h"
 #include "config/config_file.h"
 #include "device/attr_names.h"
 #include "log/log.h"
+#include "util/process.h"
 #include "util/attr_list.h"
 #include "util/files.h"
 

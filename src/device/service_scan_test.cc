@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "util/program.h"
 #include "log/log.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"

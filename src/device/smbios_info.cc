@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "util/program.h"
 #include "device/attr_names.h"
 #include "device/device_info.h"
 #include "device/shared_library.h"

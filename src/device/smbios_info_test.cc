@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/program.h"
+#include "util/program.h"
 #include "device/device_info.h"
 #include "device/shared_library.h"
 #include "device/smbios_test_data.h"

@@ -1,6 +1,6 @@
 #include "server/envelope.h"
 
-#include "app/program.h"
+#include "util/program.h"
 #include "config/config_file.h"
 #include "device/device_record.h"
 #include "http/http_session.h"

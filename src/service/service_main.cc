@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/program.h"
 #include "config/config_file.h"
 #include "crypto/protected_value.h"
 #include "device/device_record.h"
@@ -222,15 +221,15 @@ void ServiceShutdown(ServiceContext& context) {
   exit(0);
 }
 
-void ServiceMain() {
+void ServiceMain(const std::string& host_option, const std::string& port_option) {
   LogMessage(kLogTrace, "ServiceMain:");
   SystemClock clock;
   KestaServerCalls server;
   ServiceContext context;
   context.clock = &clock;
   context.server = &server;
-  context.optionHost = optServerHost;
-  context.optionPort = optServerPort;
+  context.optionHost = host_option;
+  context.optionPort = port_option;
 
   ServiceInit(context);
   for (;;) {

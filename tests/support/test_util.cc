@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/program.h"
+#include "util/program.h"
 #include "log/log.h"
 
 namespace dusk::test {

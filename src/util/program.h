@@ -1,9 +1,10 @@
-#ifndef DUSK_APP_PROGRAM_H_
-#define DUSK_APP_PROGRAM_H_
+#ifndef DUSK_UTIL_PROGRAM_H_
+#define DUSK_UTIL_PROGRAM_H_
 
 // Facts about the running program that every part may need: where it
-// lives, which version it is, which operating system it reports, and the
-// server options of the command line (which the service inherits).
+// lives, which version it is and which operating system it reports. They
+// are set once at start-up and never change, so they live at the bottom
+// where the device, the server and the service modules can all read them.
 
 #include <string>
 #include <string_view>
@@ -14,10 +15,6 @@ namespace dusk {
 extern std::string cmdPath;
 /// Directory that holds the executable; set once at start-up.
 extern std::string installPath;
-/// "-host" value (at most 255 characters); empty when not given.
-extern std::string optServerHost;
-/// "-port" value (at most 31 characters); empty when not given.
-extern std::string optServerPort;
 
 /// Finds the running executable: the /proc link of the own process, else
 /// |argv0| (taken as is when absolute, else joined to the current directory
@@ -44,4 +41,4 @@ int GetOSName(std::string* name);
 
 }  // namespace dusk
 
-#endif  // DUSK_APP_PROGRAM_H_
+#endif  // DUSK_UTIL_PROGRAM_H_

@@ -1,4 +1,4 @@
-#include "app/program.h"
+#include "util/program.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/program.h"
+#include "util/program.h"
 
 #include <unistd.h>
 
@@ -12,8 +12,6 @@ namespace dusk {
 
 std::string cmdPath;
 std::string installPath;
-std::string optServerHost;
-std::string optServerPort;
 
 void GetProgramPaths(const char* argv0, std::string* cmd_path_out,
                      std::string* install_path_out) {
