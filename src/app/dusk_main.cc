@@ -25,6 +25,14 @@ bool ConfigurationPresent() {
   return FindConfigFile("", nullptr, kConfigApplication);
 }
 
+/// The configured LogPath; nullopt (after the configuration's Warn line)
+/// when there is none.
+LogDirectory ConfiguredLogPath() {
+  std::string directory;
+  if (!GetConfigString(kConfigApplication, "LogPath", &directory)) return std::nullopt;
+  return directory;
+}
+
 /// "DebugOptions" may ask for malloc tracing.
 void ApplyDebugOptions() {
   std::string options;
@@ -43,8 +51,8 @@ void ApplyDebugOptions() {
 /// appended to for a command, not at all for "-version".
 void StartLog(const std::vector<std::string>& args) {
   if (args.empty()) {
-    LogFileSave(kLogFileName);
-    logfileInitialized = LogFileOpen(kLogFileName);
+    LogFileSave(kLogFileName, ConfiguredLogPath());
+    logfileInitialized = LogFileOpen(kLogFileName, ConfiguredLogPath());
     LogMessage(kLogInfo, "%s Service Initializing ...", kProductName);
     return;
   }
@@ -58,7 +66,7 @@ void StartLog(const std::vector<std::string>& args) {
   }
   if (version) LogSilence();
   if (ConfigurationPresent() || (!confinit && !version))
-    logfileInitialized = LogFileOpen(kLogFileName);
+    logfileInitialized = LogFileOpen(kLogFileName, ConfiguredLogPath());
   LogMessage(kLogInfo, "%s Command Initializing ...", kProductName);
   LogMessage(kLogInfo, "       Arguments: %s", argument_text.c_str());
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config/config_file.h"
-#include "device/attr_names.h"
+#include "config/config_keys.h"
 #include "log/log.h"
 #include "util/files.h"
 #include "util/product.h"

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 
-#include "config/config_file.h"
 #include "crypto/base64.h"
 #include "crypto/crc32.h"
 #include "crypto/des.h"
@@ -29,16 +28,6 @@ DeviceCredentials CredentialsForDn(std::string_view device_dn) {
   }
   credentials.password.assign(encoded.data(), static_cast<size_t>(count));
   return credentials;
-}
-
-DeviceCredentials GetDeviceCredentials() {
-  LogMessage(kLogTrace, "GetDeviceCredentials");
-  std::string device_dn;
-  if (!GetConfigString(kConfigDeviceInfo, "devdn", &device_dn) || device_dn.empty()) {
-    LogMessage(kLogWarn, "Failed to get Device Dn");
-    return DeviceCredentials();
-  }
-  return CredentialsForDn(device_dn);
 }
 
 }  // namespace dusk

@@ -6,16 +6,14 @@
 // on the device: the user name is the CRC-32 register of the DN (before its
 // final inversion) in 8 upper-case hexadecimal digits, the password those 8
 // characters enciphered with DES under the shared key (crypto/keys.h) and
-// encoded in Base64.
+// encoded in Base64. Where the DN comes from is the caller's business.
 
-#include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace dusk {
+#include "util/device_dn.h"
 
-/// Longest DN taken into account; the rest of a longer one is ignored.
-inline constexpr size_t kDeviceDnMax = 255;
+namespace dusk {
 
 /// The two credential texts; "" for what was not computed.
 struct DeviceCredentials {
@@ -26,11 +24,6 @@ struct DeviceCredentials {
 /// The credentials of the device whose DN is |device_dn| (cut to
 /// kDeviceDnMax characters). This is also the server's computation.
 DeviceCredentials CredentialsForDn(std::string_view device_dn);
-
-/// The credentials of this device, from "devdn" of [DeviceInfo]. Logs
-/// "GetDeviceCredentials" at Trace; without a DN logs "Failed to get Device
-/// Dn" at Warn and returns both texts empty.
-DeviceCredentials GetDeviceCredentials();
 
 }  // namespace dusk
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "crypto/crc32.h"
-#include "log/log.h"
-#include "support/test_util.h"
 
 namespace dusk {
 namespace {
@@ -52,39 +50,6 @@ TEST(CredentialsTest, OnlyTheFirst255CharactersOfTheDnCount) {
   std::string dn(kDeviceDnMax, 'd');
   EXPECT_EQ(CredentialsForDn(dn + "tail").userName, CredentialsForDn(dn).userName);
   EXPECT_NE(CredentialsForDn(dn.substr(1) + "e").userName, CredentialsForDn(dn).userName);
-}
-
-class DeviceCredentialsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-  }
-};
-
-TEST_F(DeviceCredentialsTest, ReadsTheDnFromTheConfiguration) {
-  test::WriteFile("/etc/kesta/dusk/dusk.conf", "[DeviceInfo]\ndevdn=abc\n");
-  test::LogCapture log;
-  LogLevel(kLogTrace);
-  DeviceCredentials first = GetDeviceCredentials();
-  EXPECT_EQ(first.userName, "CADBBE3D");
-  EXPECT_EQ(first.password, "SfF3FIgLDvc=");
-  EXPECT_TRUE(log.Has(kLogTrace, "GetDeviceCredentials"));
-  DeviceCredentials second = GetDeviceCredentials();
-  EXPECT_EQ(second.userName, first.userName);
-  EXPECT_EQ(second.password, first.password);
-}
-
-TEST_F(DeviceCredentialsTest, WithoutADnBothTextsAreEmpty) {
-  for (const char* conf : {"[DeviceInfo]\nhostname=h\n", "[DeviceInfo]\ndevdn=\n"}) {
-    SCOPED_TRACE(conf);
-    test::WriteFile("/etc/kesta/dusk/dusk.conf", conf);
-    test::LogCapture log;
-    DeviceCredentials credentials = GetDeviceCredentials();
-    EXPECT_EQ(credentials.userName, "");
-    EXPECT_EQ(credentials.password, "");
-    EXPECT_TRUE(log.Has(kLogWarn, "Failed to get Device Dn"));
-  }
 }
 
 }  // namespace

@@ -1,38 +1,16 @@
 #ifndef DUSK_DEVICE_ATTR_NAMES_H_
 #define DUSK_DEVICE_ATTR_NAMES_H_
 
-// The constant attribute name lists. Their order matters: it is the order in
-// which records are compared, read back and written into a new
-// configuration file.
+// The SMBIOS fields the device record takes, by section. The device and
+// service attribute lists themselves are the keys of their configuration
+// sections (config/config_keys.h).
 
 #include <array>
 #include <string_view>
 
+#include "config/config_keys.h"
+
 namespace dusk {
-
-/// The device attributes, devdn first.
-inline constexpr std::array<std::string_view, 16> regattrs = {
-    "devdn",
-    "hostname",
-    "dnshostname",
-    "detecteddnshostname",
-    "ipaddress",
-    "detectedipaddress",
-    "pxmhdwlana",
-    "pxmsubnet",
-    "pxmipnetworknumber",
-    "operatingsystem",
-    "operatingsystemservicepack",
-    "smsystemproductname",
-    "smsystemuuid",
-    "smsystemserialnumber",
-    "smenclosureserialnumber",
-    "smenclosureassettagnumber",
-};
-
-/// The scanned services: this program's own and the two agent daemons.
-inline constexpr std::array<std::string_view, 3> agentservices = {
-    "kesta-dusk", "zelexecd", "zelsched"};
 
 /// SMBIOS fields taken from the SystemInformation section.
 inline constexpr std::array<std::string_view, 3> smsec_system_attrs = {

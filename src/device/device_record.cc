@@ -83,13 +83,15 @@ bool DevicesMatch(const AttrTable& current, const AttrTable& stored,
   return AttrsMatch(current, stored, regattrs, differences);
 }
 
+std::string StoredDeviceDn() { return StoredValue(kDevDnKey); }
+
 void SetDeviceDn(std::string_view dn) {
   SetConfigString(kConfigDeviceInfo, kDevDnKey, dn);
   UpdateAgentDeviceDn(dn);
 }
 
 void RefreshAgentDeviceDn() {
-  const std::string dn = StoredValue(kDevDnKey);
+  const std::string dn = StoredDeviceDn();
   if (!dn.empty()) UpdateAgentDeviceDn(dn);
 }
 

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "util/attr_table.h"
+#include "util/device_dn.h"
 
 namespace dusk {
 
@@ -25,8 +26,6 @@ inline constexpr char kAgentObjectDir[] = "/etc/kesta/agent/lib";
 inline constexpr size_t kAgentDnLengthOffset1 = 18;
 inline constexpr size_t kAgentDnLengthOffset2 = 34;
 inline constexpr size_t kAgentDnOffset = 4112;
-/// Longest DN; its length must fit the length bytes.
-inline constexpr size_t kDeviceDnMax = 255;
 
 /// Zero bytes written after a DN of |dn_length| bytes: 16 - length up to 15
 /// bytes, length mod 16 from 16 on (so 20 bytes get 4, 16 and 32 get none).
@@ -50,6 +49,9 @@ bool GetDeviceInfoFromReg(AttrTable& record);
 /// missing one counts as empty); |differences| gets the differing names.
 bool DevicesMatch(const AttrTable& current, const AttrTable& stored,
                   std::string* differences);
+
+/// The stored device DN (devdn of DeviceInfo); "" when there is none.
+std::string StoredDeviceDn();
 
 /// Stores |dn| as devdn and writes it into the agent's object file.
 void SetDeviceDn(std::string_view dn);

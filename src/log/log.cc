@@ -11,7 +11,6 @@
 
 #include <algorithm>
 
-#include "config/config_file.h"
 #include "util/files.h"
 #include "util/product.h"
 #include "util/unique_fd.h"
@@ -125,32 +124,28 @@ void LogSetObserver(std::function<void(int, std::string_view)> observer) {
   State().observer = std::move(observer);
 }
 
-bool LogFilePath(const std::string& name, std::string* directory_out,
+bool LogFilePath(const std::string& name, const LogDirectory& directory,
                  std::string* path_out) {
   if (LogDisabled()) return true;
   *path_out = name;
-  std::string directory;
-  bool found = GetConfigString(kConfigApplication, "LogPath", &directory);
-  if (directory_out) *directory_out = found ? directory : std::string();
-  if (!found) return false;
-  if (!directory.empty() && !FileExists(directory)) {
-    if (!CreateDirectory(directory, 0777)) {
-      LogMessage(kLogError, "Failed to create Log directory %s", directory.c_str());
+  if (!directory) return false;
+  if (!directory->empty() && !FileExists(*directory)) {
+    if (!CreateDirectory(*directory, 0777)) {
+      LogMessage(kLogError, "Failed to create Log directory %s", directory->c_str());
       return false;
     }
-    LogMessage(kLogInfo, "Created Log directory %s", directory.c_str());
+    LogMessage(kLogInfo, "Created Log directory %s", directory->c_str());
   }
-  if (!directory.empty()) *path_out = directory + "/" + name;
+  if (!directory->empty()) *path_out = *directory + "/" + name;
   return true;
 }
 
-bool LogFileOpen(const std::string& name) {
+bool LogFileOpen(const std::string& name, const LogDirectory& directory) {
   LogState& state = State();
   if (LogDisabled()) return true;
   LogMessage(kLogTrace, "LogFileOpen: fname=%s", name.c_str());
   if (state.file) return true;
-  std::string directory;
-  LogFilePath(name, &directory, &state.file_name);
+  LogFilePath(name, directory, &state.file_name);
   LogMessage(kLogDebug, "Log File Path Used: %s", state.file_name.c_str());
   bool existed = FileExists(state.file_name);
   UniqueFd fd(open(state.file_name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
@@ -165,11 +160,11 @@ bool LogFileOpen(const std::string& name) {
   return true;
 }
 
-void LogFileSave(const std::string& name) {
+void LogFileSave(const std::string& name, const LogDirectory& directory) {
   if (LogDisabled()) return;
   LogMessage(kLogTrace, "LogFileSave: fname=%s", name.c_str());
-  std::string directory, path;
-  LogFilePath(name, &directory, &path);
+  std::string path;
+  LogFilePath(name, directory, &path);
   if (!FileExists(path)) return;
   std::string previous = path + ".prev";
   DeleteFile(previous);

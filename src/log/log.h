@@ -9,6 +9,7 @@
 // is on its way to the disk when LogMessage returns.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,12 +53,17 @@ void LogSilence();
 /// True when logging is off.
 bool LogDisabled();
 
-/// Opens (creating with mode 0666) the log file |name| in LogPath. True when
-/// the log is usable; false after an Error line when it cannot be opened, and
-/// later lines then go to standard output.
-bool LogFileOpen(const std::string& name);
-/// Keeps the current log file as |name| + ".prev" (one older generation).
-void LogFileSave(const std::string& name);
+/// The directory of the log: the configured LogPath, or nullopt when none is
+/// configured (the log is then the bare name in the current directory).
+using LogDirectory = std::optional<std::string>;
+
+/// Opens (creating with mode 0666) the log file |name| in |directory|. True
+/// when the log is usable; false after an Error line when it cannot be
+/// opened, and later lines then go to standard output.
+bool LogFileOpen(const std::string& name, const LogDirectory& directory);
+/// Keeps the current log file |name| in |directory| as |name| + ".prev" (one
+/// older generation).
+void LogFileSave(const std::string& name, const LogDirectory& directory);
 /// Closes the log file.
 void LogFileClose();
 /// True while the log file is open.
@@ -65,10 +71,10 @@ bool LogFileIsOpen();
 /// Path of the log file in use ("" before LogFileOpen).
 const std::string& LogFileName();
 
-/// Works out where |name| lives: |path_out| = LogPath + "/" + name, creating
-/// the LogPath directory (one level) when missing. False, with |path_out| the
-/// bare name, when LogPath is not configured or cannot be created.
-bool LogFilePath(const std::string& name, std::string* directory_out,
+/// Works out where |name| lives: |path_out| = directory + "/" + name,
+/// creating the directory (one level) when missing. False, with |path_out|
+/// the bare name, when there is no directory or it cannot be created.
+bool LogFilePath(const std::string& name, const LogDirectory& directory,
                  std::string* path_out);
 
 /// Test hook: called with the level and the message text of every line that

@@ -15,15 +15,14 @@ namespace {
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
-/// A configuration whose LogPath is /tmp/kesta/log, and a closed log at
-/// level Info around every test.
+const LogDirectory kLogDir = "/tmp/kesta/log";
+
+/// A log in /tmp/kesta/log, closed at level Info around every test.
 class LogFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     DUSK_REQUIRE_SANDBOX();
     test::ResetFixedDirs();
-    test::WriteFile("/etc/kesta/dusk/dusk.conf",
-                    "[Application]\nLogPath=/tmp/kesta/log\n");
     LogLevel(kLogInfo);
   }
   void TearDown() override {
@@ -34,7 +33,7 @@ class LogFileTest : public ::testing::Test {
 
 TEST_F(LogFileTest, LinesFiltersAndConsoleCopies) {
   CaptureStdout();
-  ASSERT_TRUE(LogFileOpen(kLogFileName));
+  ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
   LogMessage(kLogDebug, "hidden at Info");
   LogMessage(kLogInfo, "Service Started");
   LogMessage(kLogFatal, "fatal %d", 2);
@@ -76,7 +75,7 @@ TEST_F(LogFileTest, ExistingFileKeepsItsMode) {
   mkdir("/tmp/kesta/log", 0755);
   test::WriteFile("/tmp/kesta/log/dusk.log", "old line\n");
   chmod("/tmp/kesta/log/dusk.log", 0600);
-  ASSERT_TRUE(LogFileOpen(kLogFileName));
+  ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
   LogMessage(kLogInfo, "appended");
   LogFileClose();
   struct stat st;
@@ -87,8 +86,8 @@ TEST_F(LogFileTest, ExistingFileKeepsItsMode) {
 
 TEST_F(LogFileTest, SaveKeepsOneOlderGeneration) {
   for (const char* run : {"first", "second", "third"}) {
-    LogFileSave(kLogFileName);
-    ASSERT_TRUE(LogFileOpen(kLogFileName));
+    LogFileSave(kLogFileName, kLogDir);
+    ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
     LogMessage(kLogInfo, "%s", run);
     LogFileClose();
   }
@@ -101,13 +100,11 @@ TEST_F(LogFileTest, SaveKeepsOneOlderGeneration) {
 }
 
 TEST_F(LogFileTest, WithoutLogPathTheFileIsTheBareName) {
-  test::WriteFile("/etc/kesta/dusk/dusk.conf", "[Application]\n");
-  std::string directory = "x", path;
-  test::LogCapture log;
-  EXPECT_FALSE(LogFilePath(kLogFileName, &directory, &path));
+  std::string path = "x";
+  EXPECT_FALSE(LogFilePath(kLogFileName, std::nullopt, &path));
   EXPECT_EQ(path, "dusk.log");
-  EXPECT_EQ(directory, "");
-  EXPECT_TRUE(log.Has(kLogWarn, "Failed to Get Config Value from Key LogPath"));
+  EXPECT_TRUE(LogFilePath(kLogFileName, "", &path));
+  EXPECT_EQ(path, "dusk.log");
 }
 
 TEST(LogTest, UnopenedLogGoesToStdout) {

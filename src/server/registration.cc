@@ -15,13 +15,6 @@ namespace {
 /// Capacity of the differences text of a record comparison.
 constexpr size_t kDifferencesCapacity = 2048;
 
-/// The stored DN; empty when the key is missing.
-std::string StoredDeviceDn() {
-  std::string dn;
-  GetConfigString(kConfigDeviceInfo, "devdn", &dn);
-  return dn;
-}
-
 /// The body every request starts with: the record, then (for Status) the
 /// scan, then the sender.
 std::string RequestBody(const AttrTable& record, const AttrTable* scan) {
