@@ -105,28 +105,12 @@ bool CreateConfigFile(const std::string& install_path,
   LogMessage(kLogInfo, "Creating Config File %s", path.c_str());
   // Written beside the target and renamed into place, so that a power cut
   // never leaves half a file behind.
-  std::string text = NewConfigFileText(install_path, host_option, port_option);
-  std::string temp = path + "." + std::to_string(getpid());
-  UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  bool ok = fd.valid();
-  std::string_view rest = text;
-  while (ok && !rest.empty()) {
-    ssize_t put = write(fd.get(), rest.data(), rest.size());
-    if (put < 0 && errno == EINTR) continue;
-    ok = put > 0;
-    if (ok) rest.remove_prefix(static_cast<size_t>(put));
-  }
-  ok = ok && fsync(fd.get()) == 0;
-  fd.reset();
-  ok = ok && rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    int err = errno;
-    unlink(temp.c_str());
-    LogMessage(kLogError, "Could not create config file %s - %s", path.c_str(),
-               ErrorText(err).c_str());
-    return false;
-  }
-  return true;
+  const ReplaceResult created = ReplaceFileAtomically(
+      path, NewConfigFileText(install_path, host_option, port_option));
+  if (created.ok()) return true;
+  LogMessage(kLogError, "Could not create config file %s - %s", path.c_str(),
+             ErrorText(created.error).c_str());
+  return false;
 }
 
 bool initAppReg(const std::string& install_path, const std::string& host_option,

@@ -21,55 +21,6 @@ bool ReadPresentFile(const std::string& path, std::string* content) {
   return ReadWholeFile(path, content) && !content->empty();
 }
 
-bool WriteAllAndSync(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t put = write(fd, data.data(), data.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      if (put == 0) errno = EIO;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(put));
-  }
-  return fsync(fd) == 0;
-}
-
-/// Writes |data| to a new file |path| with |mode| and syncs it.
-bool WriteNewFile(const std::string& path, std::string_view data, mode_t mode) {
-  UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
-  if (!fd) return false;
-  fchmod(fd.get(), mode);
-  if (WriteAllAndSync(fd.get(), data)) return true;
-  int err = errno;
-  unlink(path.c_str());
-  errno = err;
-  return false;
-}
-
-void SyncDirectoryOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
-  UniqueFd fd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (fd) fsync(fd.get());
-}
-
-/// Makes |prev| hold |old_content| without ever touching |path|: a hard link
-/// where the file system has them, a synced copy otherwise, renamed into
-/// place in one step.
-bool KeepPreviousVersion(const std::string& path, const std::string& prev,
-                         std::string_view old_content, mode_t mode) {
-  std::string staging = prev + "." + std::to_string(getpid());
-  unlink(staging.c_str());
-  if (link(path.c_str(), staging.c_str()) != 0 &&
-      !WriteNewFile(staging, old_content, mode))
-    return false;
-  if (rename(staging.c_str(), prev.c_str()) == 0) return true;
-  int err = errno;
-  unlink(staging.c_str());
-  errno = err;
-  return false;
-}
-
 }  // namespace
 
 std::string ConfigFilePath() {
@@ -120,31 +71,29 @@ bool UpdateConfigFile(int op, int section, std::string_view key,
   }
   std::string new_content = RewriteConfigText(old_content, op, section, key, value);
 
+  ReplaceOptions options;
   struct stat st;
-  mode_t mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  const std::string temp = path + "." + std::to_string(getpid());
-  if (!WriteNewFile(temp, new_content, mode)) {
-    LogMessage(kLogError, "Failed to open temporary conf file %s for update",
-               temp.c_str());
-    return false;
+  options.mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  options.previous_path = path + ".prev";
+  const ReplaceResult replaced = ReplaceFileAtomically(path, new_content, options);
+  switch (replaced.failed) {
+    case ReplaceStep::kNone:
+      return true;
+    case ReplaceStep::kWriteTemp:
+      LogMessage(kLogError, "Failed to open temporary conf file %s for update",
+                 replaced.temp_path.c_str());
+      return false;
+    case ReplaceStep::kKeepPrevious:
+      LogMessage(kLogError, "Failed to rename current config file %s to %s - %s",
+                 path.c_str(), options.previous_path.c_str(),
+                 ErrorText(replaced.error).c_str());
+      return false;
+    case ReplaceStep::kRename:
+      LogMessage(kLogError, "Failed to rename new config file %s as %s - %s",
+                 replaced.temp_path.c_str(), path.c_str(), ErrorText(replaced.error).c_str());
+      return false;
   }
-  const std::string prev = path + ".prev";
-  if (!KeepPreviousVersion(path, prev, old_content, mode)) {
-    int err = errno;
-    unlink(temp.c_str());
-    LogMessage(kLogError, "Failed to rename current config file %s to %s - %s",
-               path.c_str(), prev.c_str(), ErrorText(err).c_str());
-    return false;
-  }
-  if (rename(temp.c_str(), path.c_str()) != 0) {
-    int err = errno;
-    unlink(temp.c_str());
-    LogMessage(kLogError, "Failed to rename new config file %s as %s - %s",
-               temp.c_str(), path.c_str(), ErrorText(err).c_str());
-    return false;
-  }
-  SyncDirectoryOf(path);
-  return true;
+  return false;
 }
 
 bool WriteConfigValue(int section, std::string_view key, std::string_view value) {

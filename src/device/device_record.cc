@@ -28,20 +28,6 @@ std::string StoredValue(std::string_view key) {
   return value;
 }
 
-/// Reads up to |size| bytes of |fd|; what arrived.
-std::string ReadUpTo(int fd, size_t size) {
-  std::string content(size, '\0');
-  size_t got = 0;
-  while (got < size) {
-    ssize_t n = read(fd, content.data() + got, size - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  content.resize(got);
-  return content;
-}
-
 }  // namespace
 
 size_t AgentDnPadding(size_t dn_length) {
@@ -119,7 +105,6 @@ void UpdateAgentDeviceDn(std::string_view dn) {
   }
   if (!FileExists(kAgentObjectDir)) return;  // the agent is not installed
   const std::string target = std::string(kAgentObjectDir) + "/" + kAgentObjectFile;
-  if (FileExists(target)) DeleteFile(target);
 
   struct stat st;
   if (stat(template_path.c_str(), &st) != 0 || st.st_size == 0) return;
@@ -147,19 +132,13 @@ void UpdateAgentDeviceDn(std::string_view dn) {
                ErrorText(errno).c_str());
     return;
   }
-  const std::string result = BuildAgentObject(object, dn);
-
-  UniqueFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  if (!out) {
-    LogMessage(kLogError, "Failed to Open file %s for writing - %s", target.c_str(),
-               ErrorText(errno).c_str());
-    return;
-  }
-  errno = 0;
-  if (write(out.get(), result.data(), result.size()) !=
-      static_cast<ssize_t>(result.size()))
+  // The agent reads this file at any moment: it is replaced whole, never
+  // truncated and rewritten, so a full disk or a power cut leaves the old
+  // object file in place.
+  const ReplaceResult replaced = ReplaceFileAtomically(target, BuildAgentObject(object, dn));
+  if (!replaced.ok())
     LogMessage(kLogError, "Failed to Write content to file %s - %s", target.c_str(),
-               ErrorText(errno).c_str());
+               ErrorText(replaced.error).c_str());
 }
 
 }  // namespace dusk

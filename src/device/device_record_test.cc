@@ -142,7 +142,7 @@ TEST_F(DeviceRecordTest, ObjectFileNotWritten) {
        "cn=x",
        {{kLogWarn, "Missing NULLKMA.QDX File, Cannot update KESTA Agent's KMA.QDX"}},
        true},
-      {"empty template", "", "", true, "cn=x", {}, false},
+      {"empty template", "", "", true, "cn=x", {}, true},
       {"template too short",
        "",
        MakeTemplate(4111),
@@ -151,7 +151,7 @@ TEST_F(DeviceRecordTest, ObjectFileNotWritten) {
        {{kLogError,
          "Template /opt/kesta/dusk/NULLKMA.QDX is too short (4111 bytes, needs 4112), "
          "Cannot update KESTA Agent's KMA.QDX"}},
-       false},
+       true},
       {"DN too long for its length byte",
        "",
        keep,

@@ -34,21 +34,12 @@ LogState& State() {
   return state;
 }
 
-/// Writes all of |data|; one write() in the normal case, so a line is not
-/// split between two processes appending to the same file.
-void WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t put = write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return;
-    data += put;
-    size -= static_cast<size_t>(put);
-  }
-}
+// A line is written with one write() in the normal case, so it is not split
+// between two processes appending to the same file.
 
 void WriteConsole(const char* line, size_t size) {
   fflush(stdout);
-  WriteAll(STDOUT_FILENO, line, size);
+  WriteAll(STDOUT_FILENO, std::string_view(line, size));
 }
 
 }  // namespace
@@ -91,8 +82,8 @@ void LogMessage(int level_and_flags, const char* format, ...) {
     int size = snprintf(line, sizeof line, "%s%s%s: %.*s\n", stamp, tag,
                         kServiceName, static_cast<int>(message_size), message);
     if (size > 0) {
-      WriteAll(state.file.get(), line,
-               std::min(static_cast<size_t>(size), sizeof line - 1));
+      WriteAll(state.file.get(),
+               std::string_view(line, std::min(static_cast<size_t>(size), sizeof line - 1)));
     }
     if (!echo && level != kLogFatal) return;
   }

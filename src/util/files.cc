@@ -72,17 +72,12 @@ bool CopyFile(const std::string& source, const std::string& target,
                target.c_str());
     return false;
   }
-  char buffer[2048];
+  constexpr size_t kCopyPiece = 2048;
   for (;;) {
-    ssize_t got = read(in.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return got == 0;
-    for (ssize_t done = 0; done < got;) {
-      ssize_t put = write(out.get(), buffer + done, static_cast<size_t>(got - done));
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return false;
-      done += put;
-    }
+    errno = 0;
+    std::string piece = ReadUpTo(in.get(), kCopyPiece);
+    if (!WriteAll(out.get(), piece)) return false;
+    if (piece.size() < kCopyPiece) return errno == 0;
   }
 }
 
@@ -146,14 +141,106 @@ bool ReadWholeFile(const std::string& path, std::string* content) {
   content->clear();
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return false;
-  char buffer[65536];
+  constexpr size_t kReadPiece = 65536;
   for (;;) {
-    ssize_t got = read(fd.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    content->append(buffer, static_cast<size_t>(got));
+    errno = 0;
+    std::string piece = ReadUpTo(fd.get(), kReadPiece);
+    content->append(piece);
+    if (piece.size() < kReadPiece) return errno == 0;
   }
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t put = write(fd, data.data(), data.size());
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = ENOSPC;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(put));
+  }
+  return true;
+}
+
+std::string ReadUpTo(int fd, size_t size) {
+  std::string content(size, '\0');
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = read(fd, content.data() + got, size - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  content.resize(got);
+  return content;
+}
+
+namespace {
+
+/// Creates |path| anew with |content|, written whole and synced.
+bool WriteSyncedFile(const std::string& path, std::string_view content,
+                     std::optional<mode_t> mode) {
+  UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
+                   mode.value_or(0644)));
+  if (!fd) return false;
+  bool ok = (!mode || fchmod(fd.get(), *mode) == 0) && WriteAll(fd.get(), content) &&
+            fsync(fd.get()) == 0;
+  int err = errno;
+  if (!ok) unlink(path.c_str());
+  errno = err;
+  return ok;
+}
+
+/// Makes |previous| hold the current |path| without ever moving |path|: a
+/// hard link where the file system has them, a synced copy otherwise, put
+/// in place with one rename.
+bool KeepPrevious(const std::string& path, const std::string& previous) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  const std::string staging = previous + "." + std::to_string(getpid());
+  unlink(staging.c_str());
+  if (link(path.c_str(), staging.c_str()) != 0) {
+    std::string old_content;
+    if (!ReadWholeFile(path, &old_content) ||
+        !WriteSyncedFile(staging, old_content, st.st_mode & 07777))
+      return false;
+  }
+  if (rename(staging.c_str(), previous.c_str()) == 0) return true;
+  int err = errno;
+  unlink(staging.c_str());
+  errno = err;
+  return false;
+}
+
+void SyncDirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string directory = slash == std::string::npos ? "." : path.substr(0, slash);
+  if (directory.empty()) directory = "/";
+  UniqueFd fd(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd) fsync(fd.get());
+}
+
+}  // namespace
+
+ReplaceResult ReplaceFileAtomically(const std::string& path, std::string_view content,
+                                    const ReplaceOptions& options) {
+  ReplaceResult result;
+  result.temp_path = path + "." + std::to_string(getpid());
+  auto fail = [&result](ReplaceStep step) {
+    result.failed = step;
+    result.error = errno;
+    unlink(result.temp_path.c_str());
+    return result;
+  };
+  unlink(result.temp_path.c_str());
+  if (!WriteSyncedFile(result.temp_path, content, options.mode))
+    return fail(ReplaceStep::kWriteTemp);
+  if (!options.previous_path.empty() && !KeepPrevious(path, options.previous_path))
+    return fail(ReplaceStep::kKeepPrevious);
+  if (rename(result.temp_path.c_str(), path.c_str()) != 0) return fail(ReplaceStep::kRename);
+  SyncDirectoryOf(path);
+  return result;
 }
 
 }  // namespace dusk

@@ -6,6 +6,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -55,6 +56,49 @@ std::string SocketErrorText(int err);
 
 /// Reads the whole file into |content|; false (with errno set) on failure.
 bool ReadWholeFile(const std::string& path, std::string* content);
+
+/// Writes all of |data| to |fd|, going on after interruptions and short
+/// writes. False, with errno set, when not everything could be written (a
+/// write that makes no progress counts as ENOSPC, which is what it means on
+/// a full disk).
+bool WriteAll(int fd, std::string_view data);
+
+/// Reads from |fd| until |size| bytes are in, the file ends or a read
+/// fails; returns what arrived (errno tells a failure from the end).
+std::string ReadUpTo(int fd, size_t size);
+
+/// How a file the program replaces is written.
+struct ReplaceOptions {
+  /// Permission bits of the new file, applied exactly; unset: 0644 less the
+  /// process's umask.
+  std::optional<mode_t> mode;
+  /// When not empty, the file being replaced (if there is one) is kept under
+  /// this name, in one step and without ever moving it away, before the new
+  /// content takes its place.
+  std::string previous_path;
+};
+
+/// The step of ReplaceFileAtomically that failed.
+enum class ReplaceStep { kNone, kWriteTemp, kKeepPrevious, kRename };
+
+/// What ReplaceFileAtomically did.
+struct ReplaceResult {
+  ReplaceStep failed = ReplaceStep::kNone;
+  /// errno of the failed step.
+  int error = 0;
+  /// The temporary file: |path| + "." + the pid.
+  std::string temp_path;
+  bool ok() const { return failed == ReplaceStep::kNone; }
+};
+
+/// The one way the program replaces a file: |content| goes to a temporary
+/// file beside |path|, is written whole and synced, the old file is kept
+/// when asked, the temporary file is renamed over |path| and the directory
+/// is synced. At every moment |path| holds either the old or the new content
+/// whole, also across a crash or a power cut; on failure |path| is untouched
+/// and the temporary file is gone.
+ReplaceResult ReplaceFileAtomically(const std::string& path, std::string_view content,
+                                    const ReplaceOptions& options = {});
 
 }  // namespace dusk
 

@@ -91,5 +91,48 @@ TEST(FilesTest, CreateDirectoriesMakesEachLevel) {
   ASSERT_EQ(chdir("/"), 0);
 }
 
+
+TEST(ReplaceFileTest, NewContentModeAndPreviousVersion) {
+  test::TempDir dir;
+  const std::string path = dir / "f.conf";
+  ReplaceOptions options;
+  options.mode = 0600;
+  options.previous_path = path + ".prev";
+  // No old file: nothing to keep.
+  ASSERT_TRUE(ReplaceFileAtomically(path, "one\n", options).ok());
+  EXPECT_FALSE(FileExists(options.previous_path));
+  ASSERT_TRUE(ReplaceFileAtomically(path, "two\n", options).ok());
+  EXPECT_EQ(test::ReadFile(path), "two\n");
+  EXPECT_EQ(test::ReadFile(options.previous_path), "one\n");
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // Nothing but the file and its previous version is left behind.
+  EXPECT_FALSE(FileExists(path + "." + std::to_string(getpid())));
+}
+
+TEST(ReplaceFileTest, FailureLeavesTheFileAndNoTemporary) {
+  test::TempDir dir;
+  const std::string path = dir / "f";
+  test::WriteFile(path, "old");
+  // The previous version cannot be kept in a directory that does not exist.
+  ReplaceOptions options;
+  options.previous_path = dir / "missing/f.prev";
+  ReplaceResult result = ReplaceFileAtomically(path, "new", options);
+  EXPECT_EQ(result.failed, ReplaceStep::kKeepPrevious);
+  EXPECT_EQ(result.error, ENOENT);
+  EXPECT_EQ(test::ReadFile(path), "old");
+  EXPECT_FALSE(FileExists(result.temp_path));
+  // Nor can a file be written where its directory is missing.
+  result = ReplaceFileAtomically(dir / "missing/g", "new");
+  EXPECT_EQ(result.failed, ReplaceStep::kWriteTemp);
+  // A directory in the way of the rename.
+  mkdir((dir / "d").c_str(), 0755);
+  mkdir((dir / "d/x").c_str(), 0755);
+  result = ReplaceFileAtomically(dir / "d", "new");
+  EXPECT_EQ(result.failed, ReplaceStep::kRename);
+  EXPECT_FALSE(FileExists(result.temp_path));
+}
+
 }  // namespace
 }  // namespace dusk

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "log/log.h"
+#include "util/files.h"
 #include "util/unique_fd.h"
 
 namespace dusk {
@@ -36,16 +37,9 @@ int PidOfEntry(const char* entry_name) {
 std::string ReadCommandName(const std::string& path) {
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return std::string();
-  std::string text(kCommandLineReadMax, '\0');
-  size_t got = 0;
-  while (got < text.size()) {
-    ssize_t n = read(fd.get(), text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::string();
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  text.resize(got);
+  errno = 0;
+  std::string text = ReadUpTo(fd.get(), kCommandLineReadMax);
+  if (errno != 0) return std::string();
   return text.substr(0, text.find('\0'));
 }
 
