@@ -83,7 +83,7 @@ int RunCommand(const Options& options) {
   if (options.getCommand) return CommandNotAvailable("-get");
   if (options.instAgentCommand) return CommandNotAvailable("-instagent");
   if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
-  if (options.eventCommand != 0) return SendServiceEvent(options.eventCommand);
+  if (options.eventCommand != ServiceEvent::kNone) return SendServiceEvent(options.eventCommand);
   return StartService(logfileInitialized, options.optServerHost, options.optServerPort);
 }
 

@@ -22,21 +22,24 @@ namespace {
 
 /// The configuration counts as installed when it holds [Application].
 bool ConfigurationPresent() {
-  return FindConfigFile("", nullptr, kConfigApplication);
+  return FindConfigFile("", nullptr, ConfigSection::kApplication);
 }
 
 /// The configured LogPath; nullopt (after the configuration's Warn line)
 /// when there is none.
 LogDirectory ConfiguredLogPath() {
   std::string directory;
-  if (!GetConfigString(kConfigApplication, "LogPath", &directory)) return std::nullopt;
+  if (GetConfigString(ConfigSection::kApplication, "LogPath", &directory) != ConfigRead::kFound)
+    return std::nullopt;
   return directory;
 }
 
 /// "DebugOptions" may ask for malloc tracing.
 void ApplyDebugOptions() {
   std::string options;
-  if (!ReadConfigValue(kConfigApplication, "DebugOptions", &options)) return;
+  if (ReadConfigValue(ConfigSection::kApplication, "DebugOptions", &options) !=
+      ConfigRead::kFound)
+    return;
   size_t at = 0;
   while (at < options.size()) {
     size_t end = options.find(' ', at);
@@ -76,7 +79,7 @@ void EchoChoices(const Options& options) {
   if (options.debugoption) LogMessage(kLogInfo, "Optional -debug Enabled.");
   if (options.traceoption) LogMessage(kLogInfo, "Optional -trace Enabled.");
   if (options.silentOption) LogMessage(kLogInfo, "Optional -silent Enabled.");
-  if (options.eventCommand != 0)
+  if (options.eventCommand != ServiceEvent::kNone)
     LogMessage(kLogInfo, "Sending %s Command to %s", EventName(options.eventCommand),
                kServiceName);
   if (options.getCommand) LogMessage(kLogInfo, "Downloading Media.");

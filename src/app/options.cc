@@ -40,13 +40,13 @@ Options ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "-version") {
       options.versionCommand = true;
     } else if (arg == "-pause") {
-      options.eventCommand = kEventPause;
+      options.eventCommand = ServiceEvent::kPause;
     } else if (arg == "-resume") {
-      options.eventCommand = kEventResume;
+      options.eventCommand = ServiceEvent::kResume;
     } else if (arg == "-stop") {
-      options.eventCommand = kEventStop;
+      options.eventCommand = ServiceEvent::kStop;
     } else if (arg == "-interrupt") {
-      options.eventCommand = kEventInterrupt;
+      options.eventCommand = ServiceEvent::kInterrupt;
     } else if (arg == "-md5") {
       options.md5Command = true;
       options.fileArg = strCut(value_after(i++), kFileArgMax);

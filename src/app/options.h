@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "service/service_event.h"
 #include "util/attr_table.h"
 
 namespace dusk {
@@ -26,7 +27,7 @@ struct Options {
   bool traceoption = false;
   bool silentOption = false;
   bool versionCommand = false;
-  int eventCommand = 0;  ///< ServiceEvent; the last event option wins
+  ServiceEvent eventCommand = ServiceEvent::kNone;  ///< the last event option wins
   bool md5Command = false;
   bool getCommand = false;
   bool instAgentCommand = false;

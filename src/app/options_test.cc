@@ -14,7 +14,7 @@ TEST(OptionsTest, Values) {
   EXPECT_EQ(o.optServerHost, "srv");
   EXPECT_EQ(o.optServerPort, "99");
   EXPECT_TRUE(o.debugoption && o.traceoption && o.md5Command);
-  EXPECT_EQ(o.eventCommand, 2);  // the last event wins
+  EXPECT_EQ(o.eventCommand, ServiceEvent::kPause);  // the last event wins
   EXPECT_EQ(o.fileArg, "file");
   EXPECT_FALSE(o.parseFailed);
 }

@@ -33,15 +33,15 @@ void SleepFully(unsigned seconds) {
 
 }  // namespace
 
-int EventSignalNumber(int event) {
+int EventSignalNumber(ServiceEvent event) {
   switch (event) {
-    case kEventStop:
+    case ServiceEvent::kStop:
       return SIGTERM;
-    case kEventPause:
+    case ServiceEvent::kPause:
       return SIGUSR1;
-    case kEventResume:
+    case ServiceEvent::kResume:
       return SIGUSR2;
-    case kEventInterrupt:
+    case ServiceEvent::kInterrupt:
       return SIGHUP;
     default:
       return -1;
@@ -83,14 +83,14 @@ int StartService(bool log_file_initialized, const std::string& host_option,
   return 0;
 }
 
-int SendServiceEvent(int event) {
+int SendServiceEvent(ServiceEvent event) {
   return SendServiceEventTo(event, FindProcessByName(kServiceProcessName));
 }
 
-int SendServiceEventTo(int event, int pid) {
+int SendServiceEventTo(ServiceEvent event, int pid) {
   if (pid <= 0) {
     // Nothing to stop is what -stop wanted; the other events fail.
-    bool stop = event == kEventStop;
+    bool stop = event == ServiceEvent::kStop;
     LogMessage((stop ? kLogInfo : kLogError) | kLogConsoleFlag,
                "The %s Service is not currently running", kServiceName);
     return stop ? 0 : 1;

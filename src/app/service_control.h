@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "service/service_event.h"
+
 namespace dusk {
 
 /// Name under which the service is looked for, whatever this program was
@@ -22,7 +24,7 @@ extern bool logfileInitialized;
 
 /// Signal that carries |event| (ServiceEvent) to the service: Stop SIGTERM,
 /// Pause SIGUSR1, Resume SIGUSR2, Interrupt SIGHUP; -1 for anything else.
-int EventSignalNumber(int event);
+int EventSignalNumber(ServiceEvent event);
 
 /// The start of the service, when no command was given: refuses without a
 /// log file, or when a service runs ("The KESTA-DUSK Service is already
@@ -35,13 +37,13 @@ int StartService(bool log_file_initialized, const std::string& host_option,
 
 /// "-stop", "-pause", "-resume", "-interrupt": sends |event|'s signal to the
 /// running service. Returns main's exit code.
-int SendServiceEvent(int event);
+int SendServiceEvent(ServiceEvent event);
 
 /// SendServiceEvent to the service found at |pid| (0 = none running): with
 /// no service Stop succeeds and the others fail, each with "The KESTA-DUSK
 /// Service is not currently running"; a failed kill is reported with its
 /// error text.
-int SendServiceEventTo(int event, int pid);
+int SendServiceEventTo(ServiceEvent event, int pid);
 
 }  // namespace dusk
 

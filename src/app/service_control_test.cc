@@ -30,13 +30,13 @@ pid_t StartWaitingChild() {
 
 TEST(ServiceEventTest, SignalReachesTheServiceWithItsLines) {
   struct Case {
-    int event;
+    ServiceEvent event;
     int signal_number;
   };
-  const std::vector<Case> cases = {{kEventStop, SIGTERM},
-                                   {kEventPause, SIGUSR1},
-                                   {kEventResume, SIGUSR2},
-                                   {kEventInterrupt, SIGHUP}};
+  const std::vector<Case> cases = {{ServiceEvent::kStop, SIGTERM},
+                                   {ServiceEvent::kPause, SIGUSR1},
+                                   {ServiceEvent::kResume, SIGUSR2},
+                                   {ServiceEvent::kInterrupt, SIGHUP}};
   LogLevel(kLogDebug);
   for (const Case& c : cases) {
     SCOPED_TRACE(EventName(c.event));
@@ -55,19 +55,20 @@ TEST(ServiceEventTest, SignalReachesTheServiceWithItsLines) {
                         std::to_string(child)}};
     EXPECT_EQ(log.lines(), expected);
   }
-  for (int event : {static_cast<int>(kEventNone), 5, -1}) EXPECT_EQ(EventSignalNumber(event), -1) << event;
+  for (int event : {0, 5, -1})
+    EXPECT_EQ(EventSignalNumber(static_cast<ServiceEvent>(event)), -1) << event;
 }
 
 TEST(ServiceEventTest, NoServiceRunning) {
   struct Case {
-    int event;
+    ServiceEvent event;
     int exit_code;
     int level;
   };
-  const std::vector<Case> cases = {{kEventStop, 0, kLogInfo},
-                                   {kEventPause, 1, kLogError},
-                                   {kEventResume, 1, kLogError},
-                                   {kEventInterrupt, 1, kLogError}};
+  const std::vector<Case> cases = {{ServiceEvent::kStop, 0, kLogInfo},
+                                   {ServiceEvent::kPause, 1, kLogError},
+                                   {ServiceEvent::kResume, 1, kLogError},
+                                   {ServiceEvent::kInterrupt, 1, kLogError}};
   for (const Case& c : cases) {
     SCOPED_TRACE(EventName(c.event));
     test::LogCapture log;
@@ -84,7 +85,7 @@ TEST(ServiceEventTest, ServiceThatEndedBeforeTheSignal) {
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
   test::LogCapture log;
-  EXPECT_EQ(SendServiceEventTo(kEventPause, child), 1);
+  EXPECT_EQ(SendServiceEventTo(ServiceEvent::kPause, child), 1);
   EXPECT_TRUE(log.Has(kLogInfo, "Failed to send Pause Command to KESTA-DUSK Service - pid " +
                                     std::to_string(child) + " - Error (3): No such process"));
 }

@@ -1,10 +1,5 @@
 #include "config/config_defaults.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <vector>
 
 #include "config/config_file.h"
@@ -13,7 +8,6 @@
 #include "util/files.h"
 #include "util/product.h"
 #include "util/strings.h"
-#include "util/unique_fd.h"
 
 namespace dusk {
 
@@ -45,23 +39,32 @@ std::vector<AppKey> ApplicationKeys(std::string_view install_path,
   };
 }
 
-bool CheckSection(int section, const char* trace) {
-  LogMessage(kLogTrace, "%s", trace);
+/// True when the file holds |section|'s header; otherwise logs that it
+/// cannot be accessed.
+bool HasSection(ConfigSection section) {
   std::string path;
   if (FindConfigFile("", &path, section)) return true;
   LogMessage(kLogError, "Could not access %s section in config file %s ...",
-             confSections[section], path.c_str());
+             SectionHeader(section), path.c_str());
   return false;
 }
 
+bool Missing(ConfigRead read) { return read != ConfigRead::kFound; }
+
+/// Adds every key of |names| that |section| lacks, with an empty value, in
+/// one rewrite.
 template <size_t N>
-bool AddMissingTextKeys(int section, const char* trace,
+bool AddMissingTextKeys(ConfigSection section, const char* trace,
                         const std::array<std::string_view, N>& names) {
-  if (!CheckSection(section, trace)) return false;
+  LogMessage(kLogTrace, "%s", trace);
+  if (!HasSection(section)) return false;
+  std::vector<ConfigPair> missing;
   for (std::string_view name : names) {
     std::string value;
-    if (!GetConfigString(section, name, &value)) SetConfigString(section, name, "");
+    if (Missing(GetConfigString(section, name, &value)))
+      missing.push_back({std::string(name), ""});
   }
+  SetConfigStrings(section, missing);
   return true;
 }
 
@@ -97,7 +100,7 @@ bool CreateConfigFile(const std::string& install_path,
     LogMessage(kLogError, "Cannot create config file, installPath was not defined");
     return false;
   }
-  if (FindConfigFile("", &path, -1)) {
+  if (FindConfigFile("", &path)) {
     LogMessage(kLogError, "Cannot create config file %s, file already exists",
                path.c_str());
     return false;
@@ -116,43 +119,44 @@ bool CreateConfigFile(const std::string& install_path,
 bool initAppReg(const std::string& install_path, const std::string& host_option,
                 const std::string& port_option) {
   std::string path;
-  if (!FindConfigFile("", &path, -1))
+  if (!FindConfigFile("", &path))
     return CreateConfigFile(install_path, host_option, port_option);
   LogMessage(kLogTrace, "initAppReg: installPath=%s optServerHost=%s optServerPort=%s",
              install_path.c_str(), host_option.c_str(), port_option.c_str());
   LogMessage(kLogInfo, "Initializing Config File ...");
-  if (!FindConfigFile("", &path, kConfigApplication)) {
-    LogMessage(kLogError, "Could not access %s section in config file %s ...",
-               confSections[kConfigApplication], path.c_str());
-    return false;
-  }
+  if (!HasSection(ConfigSection::kApplication)) return false;
+  std::vector<ConfigPair> added;
   for (const AppKey& key : ApplicationKeys(install_path, host_option, port_option)) {
     bool forced = (key.key == "ServerName" && !host_option.empty()) ||
                   (key.key == "ServerPort" && !port_option.empty());
     std::string value;
-    if (!GetConfigString(kConfigApplication, key.key, &value) || forced)
-      SetConfigString(kConfigApplication, key.key, key.added_value);
+    if (Missing(GetConfigString(ConfigSection::kApplication, key.key, &value)) || forced)
+      added.push_back({std::string(key.key), key.added_value});
   }
+  SetConfigStrings(ConfigSection::kApplication, added);
   if (!initDevReg()) return false;
   if (!initSvcScanReg()) return false;
   return initConfigReg();
 }
 
 bool initDevReg() {
-  return AddMissingTextKeys(kConfigDeviceInfo, "initDevReg:", regattrs);
+  return AddMissingTextKeys(ConfigSection::kDeviceInfo, "initDevReg:", regattrs);
 }
 
 bool initSvcScanReg() {
-  return AddMissingTextKeys(kConfigServiceScan, "initSvcScanReg:", agentservices);
+  return AddMissingTextKeys(ConfigSection::kServiceScan, "initSvcScanReg:", agentservices);
 }
 
 bool initConfigReg() {
-  if (!CheckSection(kConfigConfig, "initConfigReg:")) return false;
+  LogMessage(kLogTrace, "initConfigReg:");
+  if (!HasSection(ConfigSection::kConfig)) return false;
+  std::vector<ConfigPair> missing;
   for (const ConfigIntDefault& key : kConfigIntDefaults) {
     int value = 0;
-    if (!GetConfigInt(kConfigConfig, key.key, &value))
-      SetConfigInt(kConfigConfig, key.key, key.value);
+    if (Missing(GetConfigInt(ConfigSection::kConfig, key.key, &value)))
+      missing.push_back({std::string(key.key), intToStr(key.value)});
   }
+  SetConfigStrings(ConfigSection::kConfig, missing);
   return true;
 }
 
@@ -162,19 +166,18 @@ void ApplyConfigUpdate(std::string_view entry) {
   if (equals == std::string_view::npos) return;
   std::string_view name = entry.substr(0, equals);
   std::string_view value = entry.substr(equals + 1);
-  int section = kConfigApplication;
+  ConfigSection section = ConfigSection::kApplication;
   size_t slash = name.find('/');
   if (slash != std::string_view::npos) {
-    std::string header = "[" + std::string(name.substr(0, slash)) + "]";
-    section = -1;
-    for (int s = kConfigApplication; s <= kConfigConfig; ++s)
-      if (HeaderOpensSection(header, s)) section = s;
-    if (section < 0) {
+    std::optional<ConfigSection> named =
+        SectionOfHeader("[" + std::string(name.substr(0, slash)) + "]");
+    if (!named) {
       std::string section_name(name.substr(0, slash));
       LogMessage(kLogError, "Unknown Config File Section name %s specified",
                  section_name.c_str());
       return;
     }
+    section = *named;
     name = name.substr(slash + 1);
   }
   SetConfigString(section, name, value);

@@ -105,21 +105,21 @@ TEST_F(ConfigInitTest, CompletesAnExistingFile) {
                          "devdn=cn=x\n[ServiceScan]\n[Config]\nprobetimelimit=0\n");
   ASSERT_TRUE(initAppReg("/usr/local/dusk", "", "4000"));
   std::string value;
-  auto read = [&](int section, const char* key) {
+  auto read = [&](ConfigSection section, const char* key) {
     value = "<missing>";
     ReadConfigValue(section, key, &value);
     return value;
   };
-  EXPECT_EQ(read(kConfigApplication, "LogPath"), "/usr/local/dusk/log");
-  EXPECT_EQ(read(kConfigApplication, "AgentMediaPath"), "/usr/local/dusk/media");
-  EXPECT_EQ(read(kConfigApplication, "ServerName"), "old");
-  EXPECT_EQ(read(kConfigApplication, "ServerPort"), "4000");
-  EXPECT_EQ(read(kConfigApplication, "LogLevel"), "debug");
-  EXPECT_EQ(read(kConfigDeviceInfo, "devdn"), "cn=x");
-  EXPECT_EQ(read(kConfigDeviceInfo, "smenclosureassettagnumber"), "");
-  EXPECT_EQ(read(kConfigServiceScan, "zelsched"), "");
-  EXPECT_EQ(read(kConfigConfig, "probetimelimit"), "0");
-  EXPECT_EQ(read(kConfigConfig, "serverprobed"), "0");
+  EXPECT_EQ(read(ConfigSection::kApplication, "LogPath"), "/usr/local/dusk/log");
+  EXPECT_EQ(read(ConfigSection::kApplication, "AgentMediaPath"), "/usr/local/dusk/media");
+  EXPECT_EQ(read(ConfigSection::kApplication, "ServerName"), "old");
+  EXPECT_EQ(read(ConfigSection::kApplication, "ServerPort"), "4000");
+  EXPECT_EQ(read(ConfigSection::kApplication, "LogLevel"), "debug");
+  EXPECT_EQ(read(ConfigSection::kDeviceInfo, "devdn"), "cn=x");
+  EXPECT_EQ(read(ConfigSection::kDeviceInfo, "smenclosureassettagnumber"), "");
+  EXPECT_EQ(read(ConfigSection::kServiceScan, "zelsched"), "");
+  EXPECT_EQ(read(ConfigSection::kConfig, "probetimelimit"), "0");
+  EXPECT_EQ(read(ConfigSection::kConfig, "serverprobed"), "0");
 
   // A complete file is left as it is.
   std::string complete = test::ReadFile(kConf);
@@ -137,7 +137,7 @@ TEST_F(ConfigInitTest, MissingSectionFailsAfterAddingWhatItCould) {
                       "Could not access [DeviceInfo] section in config file "
                       "/etc/kesta/dusk/dusk.conf ..."));
   std::string value;
-  EXPECT_TRUE(ReadConfigValue(kConfigApplication, "InstallPath", &value));
+  EXPECT_EQ(ReadConfigValue(ConfigSection::kApplication, "InstallPath", &value), ConfigRead::kFound);
 }
 
 TEST_F(ConfigInitTest, UpdateEntries) {

@@ -1,81 +1,55 @@
 #include "config/config_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "log/log.h"
 #include "util/files.h"
 #include "util/strings.h"
-#include "util/unique_fd.h"
 
 namespace dusk {
 
 namespace {
 
-/// Reads the file when it is present (exists and is not empty).
-bool ReadPresentFile(const std::string& path, std::string* content) {
-  return ReadWholeFile(path, content) && !content->empty();
+std::string& ConfigDirectorySetting() {
+  static std::string directory = kConfigDir;
+  return directory;
 }
 
-}  // namespace
-
-std::string ConfigFilePath() {
-  return std::string(kConfigDir) + "/" + kConfigName;
+/// Reads the file. kMissing when it is absent or empty, kFailed when it
+/// cannot be read.
+ConfigRead ReadConfigText(const std::string& path, std::string* content) {
+  if (!ReadWholeFile(path, content)) {
+    content->clear();
+    return errno == ENOENT || errno == ENOTDIR ? ConfigRead::kMissing : ConfigRead::kFailed;
+  }
+  return content->empty() ? ConfigRead::kMissing : ConfigRead::kFound;
 }
 
-bool FindConfigFile(std::string_view directory, std::string* path, int section) {
-  std::string file = (directory.empty() ? std::string(kConfigDir)
-                                        : std::string(directory)) +
-                     "/" + kConfigName;
-  if (path) *path = file;
-  std::string content;
-  if (!ReadPresentFile(file, &content)) return false;
-  return section == -1 || ConfigTextHasSection(content, section);
+bool CheckSection(ConfigSection section) {
+  if (IsValidConfigSection(section)) return true;
+  LogMessage(kLogError, "Invalid Config file section type %d Specified",
+             static_cast<int>(section));
+  return false;
 }
 
-bool ReadConfigValue(int section, std::string_view key, std::string* value) {
-  if (!IsValidConfigSection(section)) {
-    LogMessage(kLogError, "Invalid Config file section type %d Specified", section);
-    return false;
-  }
-  std::string content;
-  if (key.empty() || !ReadPresentFile(ConfigFilePath(), &content)) return false;
-  return FindConfigValueInText(content, section, key, value);
+/// Logs why |key| = |value| cannot be written, when it cannot.
+bool EntryWritable(std::string_view key, std::string_view value) {
+  const std::string problem = ConfigEntryProblem(key, value);
+  if (problem.empty()) return true;
+  LogMessage(kLogError, "Cannot write Config file Key %.*s - %s",
+             static_cast<int>(std::min<size_t>(key.size(), 255)), key.data(), problem.c_str());
+  return false;
 }
 
-bool UpdateConfigFile(int op, int section, std::string_view key,
-                      std::string_view value) {
-  if (op < kConfigInsert || op > kConfigDelete) {
-    LogMessage(kLogError, "Invalid Config file operation type %d Specified", op);
-    return false;
-  }
-  if (!IsValidConfigSection(section)) {
-    LogMessage(kLogError, "Invalid Config file section type %d Specified", section);
-    return false;
-  }
-  const std::string path = ConfigFilePath();
-  std::string old_content;
-  if (key.empty() || !ReadPresentFile(path, &old_content)) return false;
-  if (op != kConfigDelete) {
-    std::string problem = ConfigEntryProblem(key, value);
-    if (!problem.empty()) {
-      LogMessage(kLogError, "Cannot write Config file Key %.*s - %s",
-                 static_cast<int>(std::min<size_t>(key.size(), 255)), key.data(),
-                 problem.c_str());
-      return false;
-    }
-  }
-  std::string new_content = RewriteConfigText(old_content, op, section, key, value);
-
+/// Writes |content| as the new file, keeping the old one as ".prev".
+bool ReplaceConfigFile(const std::string& path, const std::string& content) {
   ReplaceOptions options;
   struct stat st;
   options.mode = stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
   options.previous_path = path + ".prev";
-  const ReplaceResult replaced = ReplaceFileAtomically(path, new_content, options);
+  const ReplaceResult replaced = ReplaceFileAtomically(path, content, options);
   switch (replaced.failed) {
     case ReplaceStep::kNone:
       return true;
@@ -96,53 +70,125 @@ bool UpdateConfigFile(int op, int section, std::string_view key,
   return false;
 }
 
-bool WriteConfigValue(int section, std::string_view key, std::string_view value) {
+void LogUpdated(std::string_view key, std::string_view value, bool written) {
+  if (written)
+    LogMessage(kLogInfo, "Updated Registry Key %.*s with Value \"%.*s\"",
+               static_cast<int>(key.size()), key.data(), static_cast<int>(value.size()),
+               value.data());
+  else
+    LogMessage(kLogError, "Failed to Write Config file Value \"%.*s\" for Key %.*s",
+               static_cast<int>(value.size()), value.data(), static_cast<int>(key.size()),
+               key.data());
+}
+
+}  // namespace
+
+const std::string& ConfigDirectory() { return ConfigDirectorySetting(); }
+
+void SetConfigDirectory(std::string directory) {
+  ConfigDirectorySetting() = directory.empty() ? kConfigDir : std::move(directory);
+}
+
+std::string ConfigFilePath() { return ConfigDirectory() + "/" + kConfigName; }
+
+bool FindConfigFile(std::string_view directory, std::string* path,
+                    std::optional<ConfigSection> section) {
+  std::string file =
+      (directory.empty() ? ConfigDirectory() : std::string(directory)) + "/" + kConfigName;
+  if (path) *path = file;
+  std::string content;
+  if (ReadConfigText(file, &content) != ConfigRead::kFound) return false;
+  return !section || ConfigTextHasSection(content, *section);
+}
+
+ConfigRead ReadConfigValue(ConfigSection section, std::string_view key, std::string* value) {
+  if (!CheckSection(section)) return ConfigRead::kFailed;
+  if (key.empty()) return ConfigRead::kMissing;
+  std::string content;
+  ConfigRead read = ReadConfigText(ConfigFilePath(), &content);
+  if (read != ConfigRead::kFound) return read;
+  return FindConfigValueInText(content, section, key, value) ? ConfigRead::kFound
+                                                             : ConfigRead::kMissing;
+}
+
+bool UpdateConfigFile(ConfigOp op, ConfigSection section, std::string_view key,
+                      std::string_view value) {
+  const int op_id = static_cast<int>(op);
+  if (op_id < static_cast<int>(ConfigOp::kInsert) || op_id > static_cast<int>(ConfigOp::kDelete)) {
+    LogMessage(kLogError, "Invalid Config file operation type %d Specified", op_id);
+    return false;
+  }
+  if (!CheckSection(section)) return false;
+  const std::string path = ConfigFilePath();
+  std::string old_content;
+  if (key.empty() || ReadConfigText(path, &old_content) != ConfigRead::kFound) return false;
+  if (op != ConfigOp::kDelete && !EntryWritable(key, value)) return false;
+  return ReplaceConfigFile(path, RewriteConfigText(old_content, op, section, key, value));
+}
+
+bool WriteConfigValue(ConfigSection section, std::string_view key, std::string_view value) {
   std::string ignored;
-  int op = ReadConfigValue(section, key, &ignored) ? kConfigReplace : kConfigInsert;
+  ConfigOp op = ReadConfigValue(section, key, &ignored) == ConfigRead::kFound
+                    ? ConfigOp::kReplace
+                    : ConfigOp::kInsert;
   return UpdateConfigFile(op, section, key, value);
 }
 
-bool GetConfigString(int section, std::string_view key, std::string* value) {
-  if (ReadConfigValue(section, key, value)) return true;
-  LogMessage(kLogWarn, "Failed to Get Config Value from Key %.*s",
-             static_cast<int>(key.size()), key.data());
-  return false;
+ConfigRead GetConfigString(ConfigSection section, std::string_view key, std::string* value) {
+  ConfigRead read = ReadConfigValue(section, key, value);
+  if (read != ConfigRead::kFound)
+    LogMessage(kLogWarn, "Failed to Get Config Value from Key %.*s",
+               static_cast<int>(key.size()), key.data());
+  return read;
 }
 
-bool GetConfigInt(int section, std::string_view key, int* value) {
+ConfigRead GetConfigInt(ConfigSection section, std::string_view key, int* value) {
   std::string text;
-  if (!GetConfigString(section, key, &text)) return false;
-  *value = strToInt(text);
-  return true;
+  ConfigRead read = GetConfigString(section, key, &text);
+  if (read == ConfigRead::kFound) *value = strToInt(text);
+  return read;
 }
 
-bool SetConfigString(int section, std::string_view key, std::string_view value) {
-  std::string k(key), v(value);
-  if (WriteConfigValue(section, key, value)) {
-    LogMessage(kLogInfo, "Updated Registry Key %s with Value \"%s\"", k.c_str(),
-               v.c_str());
-    return true;
+bool SetConfigString(ConfigSection section, std::string_view key, std::string_view value) {
+  bool written = WriteConfigValue(section, key, value);
+  LogUpdated(key, value, written);
+  return written;
+}
+
+bool SetConfigInt(ConfigSection section, std::string_view key, int value) {
+  return SetConfigString(section, key, intToStr(value));
+}
+
+bool SetConfigStrings(ConfigSection section, std::span<const ConfigPair> pairs) {
+  if (pairs.empty()) return true;
+  const std::string path = ConfigFilePath();
+  std::string content;
+  bool present = CheckSection(section) && ReadConfigText(path, &content) == ConfigRead::kFound;
+  // Every pair is applied to the text in memory, as one update after the
+  // other would have been, and the file is rewritten once.
+  std::vector<bool> applied(pairs.size(), false);
+  for (size_t i = 0; present && i < pairs.size(); ++i) {
+    const ConfigPair& pair = pairs[i];
+    if (pair.key.empty() || !EntryWritable(pair.key, pair.value)) continue;
+    std::string ignored;
+    ConfigOp op = FindConfigValueInText(content, section, pair.key, &ignored)
+                      ? ConfigOp::kReplace
+                      : ConfigOp::kInsert;
+    content = RewriteConfigText(content, op, section, pair.key, pair.value);
+    applied[i] = true;
   }
-  LogMessage(kLogError, "Failed to Write Config file Value \"%s\" for Key %s",
-             v.c_str(), k.c_str());
-  return false;
-}
-
-bool SetConfigInt(int section, std::string_view key, int value) {
-  std::string k(key);
-  if (WriteConfigValue(section, key, intToStr(value))) {
-    LogMessage(kLogInfo, "Updated Registry Key %s with Value \"%d\"", k.c_str(), value);
-    return true;
+  const bool rewritten = present && ReplaceConfigFile(path, content);
+  bool all = true;
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    LogUpdated(pairs[i].key, pairs[i].value, rewritten && applied[i]);
+    all = all && rewritten && applied[i];
   }
-  LogMessage(kLogError, "Failed to Write Config file Value \"%d\" for Key %s",
-             value, k.c_str());
-  return false;
+  return all;
 }
 
-bool DeleteConfigKey(int section, std::string_view key) {
-  if (!UpdateConfigFile(kConfigDelete, section, key, "")) return false;
-  LogMessage(kLogInfo, "Deleted Registry Key %.*s", static_cast<int>(key.size()),
-             key.data());
+bool DeleteConfigKey(ConfigSection section, std::string_view key) {
+  if (!UpdateConfigFile(ConfigOp::kDelete, section, key, "")) return false;
+  LogMessage(kLogInfo, "Deleted Registry Key %.*s", static_cast<int>(key.size()), key.data());
   return true;
 }
 
@@ -151,11 +197,11 @@ void GetServerAddress(std::string_view host_option, std::string_view port_option
   *host = kDefaultServerHost;
   *port = kDefaultServerPort;
   if (host_option.empty())
-    GetConfigString(kConfigApplication, "ServerName", host);
+    GetConfigString(ConfigSection::kApplication, "ServerName", host);
   else
     host->assign(host_option);
   if (port_option.empty())
-    GetConfigString(kConfigApplication, "ServerPort", port);
+    GetConfigString(ConfigSection::kApplication, "ServerPort", port);
   else
     port->assign(port_option);
   if (host->size() > kServerHostMax) host->resize(kServerHostMax);

@@ -2,13 +2,11 @@
 #define DUSK_CONFIG_CONFIG_FILE_H_
 
 // dusk.conf on disk. Nothing is cached: every read scans the file, every
-// change rewrites it whole. A rewrite never leaves the directory without a
-// complete dusk.conf, not even for an instant: the new text goes to a
-// temporary file that is synced first, the old file is linked to
-// dusk.conf.prev while it stays in place, and one rename swaps the new text
-// in. A crash or a power cut at any moment leaves either the old or the new
-// file under the name dusk.conf.
+// change rewrites it whole through ReplaceFileAtomically, after keeping the
+// old file as dusk.conf.prev. A crash or a power cut at any moment leaves
+// either the old or the new file under the name dusk.conf.
 
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -28,36 +26,62 @@ inline constexpr char kDefaultServerPort[] = "3466";
 inline constexpr size_t kServerHostMax = 255;
 inline constexpr size_t kServerPortMax = 31;
 
+/// What a read of one key found.
+enum class ConfigRead {
+  kFound,    ///< the key is there; the value was read
+  kMissing,  ///< the file is absent or empty, or the key is not in it
+  kFailed,   ///< the file could not be read, or the request was invalid
+};
+
+/// One key and its value, for a change of several keys at once.
+struct ConfigPair {
+  std::string key;
+  std::string value;
+};
+
+/// The directory that holds the configuration file: kConfigDir, unless a
+/// test has pointed it elsewhere with SetConfigDirectory.
+const std::string& ConfigDirectory();
+/// Moves the configuration file to |directory| ("" restores kConfigDir).
+/// For tests that need nothing else of the fixed paths.
+void SetConfigDirectory(std::string directory);
+
 /// The path of the configuration file.
 std::string ConfigFilePath();
 
-/// True when the file in |directory| ("" for the default) exists, is not
-/// empty and, for a |section| other than -1, holds that section's header.
+/// True when the file in |directory| ("" for ConfigDirectory()) exists, is
+/// not empty and, when |section| is given, holds that section's header.
 /// |path| (may be null) receives the path in every case.
-bool FindConfigFile(std::string_view directory, std::string* path, int section);
+bool FindConfigFile(std::string_view directory, std::string* path,
+                    std::optional<ConfigSection> section = std::nullopt);
 
 /// Reads |key| of |section|; |value| changes only when the key is found.
-bool ReadConfigValue(int section, std::string_view key, std::string* value);
+ConfigRead ReadConfigValue(ConfigSection section, std::string_view key, std::string* value);
 
 /// Inserts, replaces or deletes one key and rewrites the file. True when the
-/// file was rewritten.
-bool UpdateConfigFile(int op, int section, std::string_view key,
+/// file was rewritten. A key or value that would not read back as itself is
+/// refused with the Error line "Cannot write Config file Key %s - <why>".
+bool UpdateConfigFile(ConfigOp op, ConfigSection section, std::string_view key,
                       std::string_view value);
 
 /// Replace when the key is present, else Insert.
-bool WriteConfigValue(int section, std::string_view key, std::string_view value);
+bool WriteConfigValue(ConfigSection section, std::string_view key, std::string_view value);
 
 /// ReadConfigValue that logs "Failed to Get Config Value from Key %s" at Warn
-/// when the key is missing.
-bool GetConfigString(int section, std::string_view key, std::string* value);
+/// when the key is not found.
+ConfigRead GetConfigString(ConfigSection section, std::string_view key, std::string* value);
 /// As GetConfigString; the value is read as a decimal number (0 when it is
 /// not one).
-bool GetConfigInt(int section, std::string_view key, int* value);
+ConfigRead GetConfigInt(ConfigSection section, std::string_view key, int* value);
 /// WriteConfigValue with its Info or Error line.
-bool SetConfigString(int section, std::string_view key, std::string_view value);
-bool SetConfigInt(int section, std::string_view key, int value);
+bool SetConfigString(ConfigSection section, std::string_view key, std::string_view value);
+bool SetConfigInt(ConfigSection section, std::string_view key, int value);
+/// SetConfigString for every pair of |pairs|, in order, with one rewrite of
+/// the file for all of them, and the Info or Error line of each key. A pair
+/// that cannot be written is refused alone. True when all were written.
+bool SetConfigStrings(ConfigSection section, std::span<const ConfigPair> pairs);
 /// Deletes |key|; logs "Deleted Registry Key %s" and returns true on success.
-bool DeleteConfigKey(int section, std::string_view key);
+bool DeleteConfigKey(ConfigSection section, std::string_view key);
 
 /// The server to talk to: the options when given, else ServerName and
 /// ServerPort of [Application], else the defaults. Host and port are cut to

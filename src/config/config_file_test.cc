@@ -28,51 +28,51 @@ class ConfigFileTest : public ::testing::Test {
 
 TEST_F(ConfigFileTest, PresenceNeedsContentAndHeader) {
   std::string path;
-  EXPECT_FALSE(FindConfigFile("", &path, -1));
+  EXPECT_FALSE(FindConfigFile("", &path));
   EXPECT_EQ(path, kConf);
   test::WriteFile(kConf, "");
-  EXPECT_FALSE(FindConfigFile("", nullptr, -1));
+  EXPECT_FALSE(FindConfigFile("", nullptr));
   test::WriteFile(kConf, "[Config]\n");
-  EXPECT_TRUE(FindConfigFile("", nullptr, -1));
-  EXPECT_TRUE(FindConfigFile("/etc/kesta/dusk", nullptr, kConfigConfig));
-  EXPECT_FALSE(FindConfigFile("", nullptr, kConfigApplication));
+  EXPECT_TRUE(FindConfigFile("", nullptr));
+  EXPECT_TRUE(FindConfigFile("/etc/kesta/dusk", nullptr, ConfigSection::kConfig));
+  EXPECT_FALSE(FindConfigFile("", nullptr, ConfigSection::kApplication));
 }
 
 TEST_F(ConfigFileTest, TypedReadsAndWritesWithTheirLines) {
   test::WriteFile(kConf, "[Application]\nServerName=srv\n[Config]\nprobetimelimit= 42x\n");
   test::LogCapture log;
   int number = -1;
-  EXPECT_TRUE(GetConfigInt(kConfigConfig, "ProbeTimeLimit", &number));
+  EXPECT_EQ(GetConfigInt(ConfigSection::kConfig, "ProbeTimeLimit", &number), ConfigRead::kFound);
   EXPECT_EQ(number, 42);
   std::string value = "default";
-  EXPECT_FALSE(GetConfigString(kConfigApplication, "LogPath", &value));
+  EXPECT_EQ(GetConfigString(ConfigSection::kApplication, "LogPath", &value), ConfigRead::kMissing);
   EXPECT_EQ(value, "default");
   EXPECT_TRUE(log.Has(kLogWarn, "Failed to Get Config Value from Key LogPath"));
 
-  EXPECT_TRUE(SetConfigString(kConfigApplication, "LogLevel", "debug"));
+  EXPECT_TRUE(SetConfigString(ConfigSection::kApplication, "LogLevel", "debug"));
   EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key LogLevel with Value \"debug\""));
-  EXPECT_TRUE(SetConfigInt(kConfigConfig, "probetimelimit", 0));
+  EXPECT_TRUE(SetConfigInt(ConfigSection::kConfig, "probetimelimit", 0));
   EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key probetimelimit with Value \"0\""));
-  EXPECT_TRUE(DeleteConfigKey(kConfigApplication, "servername"));
+  EXPECT_TRUE(DeleteConfigKey(ConfigSection::kApplication, "servername"));
   EXPECT_TRUE(log.Has(kLogInfo, "Deleted Registry Key servername"));
   EXPECT_EQ(test::ReadFile(kConf),
             "[Application]\nLogLevel=debug\n[Config]\nprobetimelimit=0\n");
 
-  EXPECT_FALSE(UpdateConfigFile(7, kConfigConfig, "a", "b"));
+  EXPECT_FALSE(UpdateConfigFile(static_cast<ConfigOp>(7), ConfigSection::kConfig, "a", "b"));
   EXPECT_TRUE(log.Has(kLogError, "Invalid Config file operation type 7 Specified"));
-  EXPECT_FALSE(ReadConfigValue(4, "a", &value));
+  EXPECT_EQ(ReadConfigValue(static_cast<ConfigSection>(4), "a", &value), ConfigRead::kFailed);
   EXPECT_TRUE(log.Has(kLogError, "Invalid Config file section type 4 Specified"));
-  EXPECT_FALSE(UpdateConfigFile(kConfigReplace, kConfigConfig, "", "b"));
+  EXPECT_FALSE(UpdateConfigFile(ConfigOp::kReplace, ConfigSection::kConfig, "", "b"));
 }
 
 TEST_F(ConfigFileTest, PreviousVersionFollowsEachUpdate) {
   const std::string v1 = "[Config]\nserverprobed=0\n";
   test::WriteFile(kConf, v1);
-  ASSERT_TRUE(SetConfigInt(kConfigConfig, "serverprobed", 1));
+  ASSERT_TRUE(SetConfigInt(ConfigSection::kConfig, "serverprobed", 1));
   EXPECT_EQ(test::ReadFile(kPrev), v1);
   const std::string v2 = test::ReadFile(kConf);
   EXPECT_EQ(v2, "[Config]\nserverprobed=1\n");
-  ASSERT_TRUE(SetConfigInt(kConfigConfig, "registrationinterval", 5));
+  ASSERT_TRUE(SetConfigInt(ConfigSection::kConfig, "registrationinterval", 5));
   EXPECT_EQ(test::ReadFile(kPrev), v2);
   // No temporary file is left behind.
   std::string temp = std::string(kConf) + "." + std::to_string(getpid());
@@ -82,8 +82,8 @@ TEST_F(ConfigFileTest, PreviousVersionFollowsEachUpdate) {
 
 TEST_F(ConfigFileTest, MissingFileIsNeverCreatedByAnUpdate) {
   test::LogCapture log;
-  EXPECT_FALSE(SetConfigString(kConfigApplication, "LogLevel", "debug"));
-  EXPECT_FALSE(FindConfigFile("", nullptr, -1));
+  EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "LogLevel", "debug"));
+  EXPECT_FALSE(FindConfigFile("", nullptr));
   EXPECT_TRUE(log.Has(kLogError, "Failed to Write Config file Value \"debug\" for Key LogLevel"));
 }
 
@@ -92,7 +92,7 @@ TEST_F(ConfigFileTest, UnwritableDirectoryLeavesTheFileAlone) {
   test::WriteFile(kConf, content);
   ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
   test::LogCapture log;
-  EXPECT_FALSE(SetConfigString(kConfigApplication, "LogLevel", "debug"));
+  EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "LogLevel", "debug"));
   ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT, nullptr), 0);
   EXPECT_TRUE(log.Has(kLogError, "Failed to open temporary conf file /etc/kesta/dusk/dusk.conf." +
                                      std::to_string(getpid()) + " for update"));
@@ -103,8 +103,8 @@ TEST_F(ConfigFileTest, EntriesThatWouldCorruptTheFileAreRefused) {
   const std::string content = "[Application]\nServerName=srv\n";
   test::WriteFile(kConf, content);
   test::LogCapture log;
-  EXPECT_FALSE(SetConfigString(kConfigApplication, "ServerName", "a\nLogLevel=trace"));
-  EXPECT_FALSE(SetConfigString(kConfigApplication, "ServerName", std::string(10000, 's')));
+  EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "ServerName", "a\nLogLevel=trace"));
+  EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "ServerName", std::string(10000, 's')));
   EXPECT_TRUE(log.Has(kLogError,
                       "Cannot write Config file Key ServerName - the value holds a line break"));
   EXPECT_EQ(test::ReadFile(kConf), content);
@@ -120,7 +120,7 @@ TEST_F(ConfigFileTest, KillAtAnyMomentLeavesOldOrNewContent) {
     if (child == 0) {
       LogSilence();
       for (bool flip = true;; flip = !flip)
-        SetConfigString(kConfigApplication, "LogLevel", flip ? "trace" : "info");
+        SetConfigString(ConfigSection::kApplication, "LogLevel", flip ? "trace" : "info");
     }
     usleep(std::uniform_int_distribution<int>(0, 20000)(random));
     kill(child, SIGKILL);

@@ -1,11 +1,24 @@
 #include "config/config_text.h"
 
+#include <iterator>
+
 #include "util/strings.h"
 
 namespace dusk {
 
-bool IsValidConfigSection(int section) {
-  return section >= kConfigApplication && section <= kConfigConfig;
+bool IsValidConfigSection(ConfigSection section) {
+  const int id = static_cast<int>(section);
+  return id >= 0 && id < static_cast<int>(std::size(confSections));
+}
+
+const char* SectionHeader(ConfigSection section) {
+  return IsValidConfigSection(section) ? confSections[static_cast<int>(section)] : "";
+}
+
+std::optional<ConfigSection> SectionOfHeader(std::string_view line) {
+  for (int id = 0; id < static_cast<int>(std::size(confSections)); ++id)
+    if (strEqualNoCase(line, confSections[id])) return static_cast<ConfigSection>(id);
+  return std::nullopt;
 }
 
 std::vector<ConfigPiece> SplitConfigPieces(std::string_view content) {
@@ -40,8 +53,8 @@ bool IsConfigSection(std::string_view line) {
   return !line.empty() && line[0] == '[';
 }
 
-bool HeaderOpensSection(std::string_view line, int section) {
-  return IsValidConfigSection(section) && strEqualNoCase(line, confSections[section]);
+bool HeaderOpensSection(std::string_view line, ConfigSection section) {
+  return IsValidConfigSection(section) && strEqualNoCase(line, SectionHeader(section));
 }
 
 namespace {
@@ -67,7 +80,7 @@ std::string_view ValueOf(std::string_view line) {
 
 }  // namespace
 
-bool ConfigTextHasSection(std::string_view content, int section) {
+bool ConfigTextHasSection(std::string_view content, ConfigSection section) {
   for (const ConfigPiece& piece : SplitConfigPieces(content)) {
     if (Classify(piece) == PieceKind::kHeader && HeaderOpensSection(piece.text, section))
       return true;
@@ -75,7 +88,7 @@ bool ConfigTextHasSection(std::string_view content, int section) {
   return false;
 }
 
-bool FindConfigValueInText(std::string_view content, int section,
+bool FindConfigValueInText(std::string_view content, ConfigSection section,
                            std::string_view key, std::string* value) {
   bool in_section = false;
   for (const ConfigPiece& piece : SplitConfigPieces(content)) {
@@ -96,7 +109,7 @@ bool FindConfigValueInText(std::string_view content, int section,
   return false;
 }
 
-std::string RewriteConfigText(std::string_view content, int op, int section,
+std::string RewriteConfigText(std::string_view content, ConfigOp op, ConfigSection section,
                               std::string_view key, std::string_view value) {
   std::string out;
   out.reserve(content.size() + key.size() + value.size() + 2);
@@ -112,7 +125,7 @@ std::string RewriteConfigText(std::string_view content, int op, int section,
     if (kind == PieceKind::kHeader) {
       in_section = HeaderOpensSection(piece.text, section);
       out.append(piece.raw);
-      if (op == kConfigInsert && in_section) {
+      if (op == ConfigOp::kInsert && in_section) {
         if (out.back() != '\n') out.push_back('\n');
         out.append(key).append("=").append(value).append("\n");
         done = true;
@@ -120,10 +133,10 @@ std::string RewriteConfigText(std::string_view content, int op, int section,
       continue;
     }
     if (kind == PieceKind::kKey && in_section &&
-        strEqualNoCase(KeyOf(piece.text), key) && op != kConfigInsert) {
+        strEqualNoCase(KeyOf(piece.text), key) && op != ConfigOp::kInsert) {
       done = true;
       dropping_tail = piece.raw.back() != '\n';
-      if (op == kConfigReplace)
+      if (op == ConfigOp::kReplace)
         out.append(KeyOf(piece.text)).append("=").append(value).append("\n");
       continue;
     }

@@ -13,6 +13,7 @@
 // never pose as a key or a section of its own. A rewrite copies every line
 // it does not change byte for byte.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,18 +21,18 @@
 namespace dusk {
 
 /// Sections of the file.
-enum ConfigSection : int {
-  kConfigApplication = 0,
-  kConfigDeviceInfo = 1,
-  kConfigServiceScan = 2,
-  kConfigConfig = 3,
+enum class ConfigSection : int {
+  kApplication = 0,
+  kDeviceInfo = 1,
+  kServiceScan = 2,
+  kConfig = 3,
 };
 
 /// Update operations.
-enum ConfigOp : int {
-  kConfigInsert = 0,
-  kConfigReplace = 1,
-  kConfigDelete = 2,
+enum class ConfigOp : int {
+  kInsert = 0,
+  kReplace = 1,
+  kDelete = 2,
 };
 
 /// Longest piece of a line read at once, its line break included.
@@ -41,8 +42,12 @@ inline constexpr size_t kConfigLinePiece = 2046;
 inline constexpr const char* confSections[] = {"[Application]", "[DeviceInfo]",
                                                "[ServiceScan]", "[Config]"};
 
-/// True for a section id the file knows.
-bool IsValidConfigSection(int section);
+/// True for a section the file knows (a value cast from a bad number is not).
+bool IsValidConfigSection(ConfigSection section);
+/// The header line of |section|; "" for an unknown one.
+const char* SectionHeader(ConfigSection section);
+/// The section whose header |line| is (letter case ignored), if any.
+std::optional<ConfigSection> SectionOfHeader(std::string_view line);
 
 /// One piece of the file as read.
 struct ConfigPiece {
@@ -63,20 +68,20 @@ bool IsConfigComment(std::string_view line);
 /// True for a non-empty line beginning with "[".
 bool IsConfigSection(std::string_view line);
 /// True when |line| is the header of |section| (letter case ignored).
-bool HeaderOpensSection(std::string_view line, int section);
+bool HeaderOpensSection(std::string_view line, ConfigSection section);
 
 /// True when some line of |content| is the header of |section|.
-bool ConfigTextHasSection(std::string_view content, int section);
+bool ConfigTextHasSection(std::string_view content, ConfigSection section);
 
 /// Looks |key| up in |section| of |content| (keys compared ignoring letter
 /// case, the first match counts). |value| is changed only when found.
-bool FindConfigValueInText(std::string_view content, int section,
+bool FindConfigValueInText(std::string_view content, ConfigSection section,
                            std::string_view key, std::string* value);
 
 /// |content| with one key inserted, replaced or deleted. Lines that are not
 /// changed are copied byte for byte; a last line without a line break gets
 /// one.
-std::string RewriteConfigText(std::string_view content, int op, int section,
+std::string RewriteConfigText(std::string_view content, ConfigOp op, ConfigSection section,
                               std::string_view key, std::string_view value);
 
 /// Why |key| = |value| cannot be written as a line that reads back as the

@@ -34,20 +34,20 @@ TEST(ConfigTextTest, Lookups) {
       "[Config] \n"
       "hidden=1\n";
   struct {
-    int section;
+    ConfigSection section;
     const char* key;
     bool found;
     const char* value;
   } cases[] = {
-      {kConfigApplication, "LogLevel", false, ""},
-      {kConfigApplication, "LogLevel ", true, " debug"},
-      {kConfigApplication, "A", true, "b=c"},
-      {kConfigApplication, "shared", true, "app"},
-      {kConfigApplication, "\tTabbed", true, "1"},
-      {kConfigApplication, "top", false, ""},
-      {kConfigConfig, "SHARED", true, "config"},
-      {kConfigConfig, "hidden", false, ""},
-      {kConfigDeviceInfo, "Shared", false, ""},
+      {ConfigSection::kApplication, "LogLevel", false, ""},
+      {ConfigSection::kApplication, "LogLevel ", true, " debug"},
+      {ConfigSection::kApplication, "A", true, "b=c"},
+      {ConfigSection::kApplication, "shared", true, "app"},
+      {ConfigSection::kApplication, "\tTabbed", true, "1"},
+      {ConfigSection::kApplication, "top", false, ""},
+      {ConfigSection::kConfig, "SHARED", true, "config"},
+      {ConfigSection::kConfig, "hidden", false, ""},
+      {ConfigSection::kDeviceInfo, "Shared", false, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.key);
@@ -60,7 +60,7 @@ TEST(ConfigTextTest, Lookups) {
 TEST(ConfigTextTest, WindowsLineEndsHideEveryKey) {
   std::string value;
   EXPECT_FALSE(FindConfigValueInText("[Application]\r\nLogLevel=info\r\n",
-                                     kConfigApplication, "LogLevel", &value));
+                                     ConfigSection::kApplication, "LogLevel", &value));
 }
 
 TEST(ConfigTextTest, Rewrites) {
@@ -75,29 +75,29 @@ TEST(ConfigTextTest, Rewrites) {
       "zelexecd=\n";
   struct {
     const char* name;
-    int op;
-    int section;
+    ConfigOp op;
+    ConfigSection section;
     const char* key;
     const char* value;
     const char* expected;
   } cases[] = {
-      {"replace keeps the file's letter case", kConfigReplace, kConfigConfig, "serverprobed",
+      {"replace keeps the file's letter case", ConfigOp::kReplace, ConfigSection::kConfig, "serverprobed",
        "1",
        "# comment\n[Application]\nShared=app\n[Config]\nServerProbed=1\nShared=config\n"
        "[ServiceScan]\nzelexecd=\n"},
-      {"replace touches only its section", kConfigReplace, kConfigConfig, "Shared", "new",
+      {"replace touches only its section", ConfigOp::kReplace, ConfigSection::kConfig, "Shared", "new",
        "# comment\n[Application]\nShared=app\n[Config]\nServerProbed=0\nShared=new\n"
        "[ServiceScan]\nzelexecd=\n"},
-      {"insert goes right under the header", kConfigInsert, kConfigServiceScan, "zelsched",
+      {"insert goes right under the header", ConfigOp::kInsert, ConfigSection::kServiceScan, "zelsched",
        "",
        "# comment\n[Application]\nShared=app\n[Config]\nServerProbed=0\nShared=config\n"
        "[ServiceScan]\nzelsched=\nzelexecd=\n"},
-      {"delete", kConfigDelete, kConfigApplication, "SHARED", "",
+      {"delete", ConfigOp::kDelete, ConfigSection::kApplication, "SHARED", "",
        "# comment\n[Application]\n[Config]\nServerProbed=0\nShared=config\n"
        "[ServiceScan]\nzelexecd=\n"},
-      {"missing section changes nothing", kConfigInsert, kConfigDeviceInfo, "devdn", "x",
+      {"missing section changes nothing", ConfigOp::kInsert, ConfigSection::kDeviceInfo, "devdn", "x",
        kFile.c_str()},
-      {"missing key changes nothing", kConfigReplace, kConfigApplication, "none", "x",
+      {"missing key changes nothing", ConfigOp::kReplace, ConfigSection::kApplication, "none", "x",
        kFile.c_str()},
   };
   for (const auto& c : cases) {
@@ -119,27 +119,27 @@ TEST(ConfigTextTest, LongLinesArePiecesAndSurviveRewrites) {
   EXPECT_TRUE(pieces[2].continuation);
 
   std::string value;
-  EXPECT_TRUE(FindConfigValueInText(file, kConfigApplication, "Long", &value));
+  EXPECT_TRUE(FindConfigValueInText(file, ConfigSection::kApplication, "Long", &value));
   EXPECT_EQ(value.size(), kConfigLinePiece - 5);
-  EXPECT_FALSE(FindConfigValueInText(file, kConfigApplication, "X", &value));
+  EXPECT_FALSE(FindConfigValueInText(file, ConfigSection::kApplication, "X", &value));
 
   // Untouched lines come back byte for byte, however long.
-  EXPECT_EQ(RewriteConfigText(file, kConfigReplace, kConfigApplication, "Next", "2"),
+  EXPECT_EQ(RewriteConfigText(file, ConfigOp::kReplace, ConfigSection::kApplication, "Next", "2"),
             "[Application]\n" + long_line + "Next=2\n");
   // A replaced long line goes whole, its tail included.
-  EXPECT_EQ(RewriteConfigText(file, kConfigReplace, kConfigApplication, "long", "short"),
+  EXPECT_EQ(RewriteConfigText(file, ConfigOp::kReplace, ConfigSection::kApplication, "long", "short"),
             "[Application]\nLong=short\nNext=1\n");
 
   // A line of exactly one piece plus its line break stays one line.
   std::string exact = "[Application]\nK=" + std::string(kConfigLinePiece - 2, 'e') + "\n";
-  EXPECT_EQ(RewriteConfigText(exact, kConfigInsert, kConfigApplication, "N", "1"),
+  EXPECT_EQ(RewriteConfigText(exact, ConfigOp::kInsert, ConfigSection::kApplication, "N", "1"),
             "[Application]\nN=1\n" + exact.substr(14));
 }
 
 TEST(ConfigTextTest, MissingFinalLineBreakIsAdded) {
-  EXPECT_EQ(RewriteConfigText("[Config]", kConfigInsert, kConfigConfig, "a", "1"),
+  EXPECT_EQ(RewriteConfigText("[Config]", ConfigOp::kInsert, ConfigSection::kConfig, "a", "1"),
             "[Config]\na=1\n");
-  EXPECT_EQ(RewriteConfigText("[Config]\nb=2", kConfigReplace, kConfigConfig, "b", "3"),
+  EXPECT_EQ(RewriteConfigText("[Config]\nb=2", ConfigOp::kReplace, ConfigSection::kConfig, "b", "3"),
             "[Config]\nb=3\n");
 }
 

@@ -24,7 +24,7 @@ constexpr char kDevDnKey[] = "devdn";
 /// The stored value of |key| in DeviceInfo; empty when it is missing.
 std::string StoredValue(std::string_view key) {
   std::string value;
-  GetConfigString(kConfigDeviceInfo, key, &value);
+  GetConfigString(ConfigSection::kDeviceInfo, key, &value);
   return value;
 }
 
@@ -52,7 +52,7 @@ bool StoreDeviceInfoToReg(const AttrTable& record) {
     if (attr.name == kDevDnKey)
       SetDeviceDn(attr.value);
     else
-      SetConfigString(kConfigDeviceInfo, attr.name, attr.value);
+      SetConfigString(ConfigSection::kDeviceInfo, attr.name, attr.value);
   }
   return true;
 }
@@ -72,7 +72,7 @@ bool DevicesMatch(const AttrTable& current, const AttrTable& stored,
 std::string StoredDeviceDn() { return StoredValue(kDevDnKey); }
 
 void SetDeviceDn(std::string_view dn) {
-  SetConfigString(kConfigDeviceInfo, kDevDnKey, dn);
+  SetConfigString(ConfigSection::kDeviceInfo, kDevDnKey, dn);
   UpdateAgentDeviceDn(dn);
 }
 
@@ -92,7 +92,8 @@ void UpdateAgentDeviceDn(std::string_view dn) {
     return;
   }
   std::string install_path;
-  if (!GetConfigString(kConfigApplication, "InstallPath", &install_path) ||
+  if (GetConfigString(ConfigSection::kApplication, "InstallPath", &install_path) !=
+          ConfigRead::kFound ||
       install_path.empty()) {
     LogMessage(kLogError, "Invalid %s Installation", kServiceName);
     return;

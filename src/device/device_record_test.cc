@@ -23,7 +23,7 @@ constexpr char kTarget[] = "/etc/kesta/agent/lib/KMA.QDX";
 
 std::string Stored(const std::string& key) {
   std::string value;
-  ReadConfigValue(kConfigDeviceInfo, key, &value);
+  ReadConfigValue(ConfigSection::kDeviceInfo, key, &value);
   return value;
 }
 

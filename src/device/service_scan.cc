@@ -38,7 +38,7 @@ void AppendDescription(std::string* description, size_t capacity, const char* st
 /// The stored description of |service|; "" when the key is missing.
 std::string StoredScan(std::string_view service) {
   std::string value;
-  GetConfigString(kConfigServiceScan, service, &value);
+  GetConfigString(ConfigSection::kServiceScan, service, &value);
   return value;
 }
 
@@ -117,7 +117,7 @@ bool StoreServiceScanToReg(const AttrTable& scan) {
   LogMessage(kLogTrace, "StoreServiceScanToReg:");
   for (const Attr& attr : scan) {
     if (StoredScan(attr.name) != attr.value)
-      SetConfigString(kConfigServiceScan, attr.name, attr.value);
+      SetConfigString(ConfigSection::kServiceScan, attr.name, attr.value);
   }
   return true;
 }

@@ -25,7 +25,7 @@ AttrTable MakeSignalProcs() {
 /// The value of |key| in [Application]; |fallback| when it is missing.
 std::string ApplicationValue(std::string_view key, std::string_view fallback) {
   std::string value(fallback);
-  GetConfigString(kConfigApplication, key, &value);
+  GetConfigString(ConfigSection::kApplication, key, &value);
   return value;
 }
 

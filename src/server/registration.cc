@@ -29,7 +29,7 @@ std::string RequestBody(const AttrTable& record, const AttrTable* scan) {
 
 bool NeedToRegister(const std::string& host, const std::string& port, const AttrTable& record) {
   std::string dn;
-  if (!GetConfigString(kConfigDeviceInfo, "devdn", &dn)) {
+  if (GetConfigString(ConfigSection::kDeviceInfo, "devdn", &dn) != ConfigRead::kFound) {
     LogMessage(kLogInfo, "Need to Register - Can't get DevDn from Registry");
     return true;
   }
@@ -38,7 +38,8 @@ bool NeedToRegister(const std::string& host, const std::string& port, const Attr
     return true;
   }
   std::string server_name;
-  if (!GetConfigString(kConfigApplication, "ServerName", &server_name)) {
+  if (GetConfigString(ConfigSection::kApplication, "ServerName", &server_name) !=
+      ConfigRead::kFound) {
     LogMessage(kLogInfo, "Need to Register - Can't get ServerName from Registry");
     return true;
   }
@@ -49,7 +50,8 @@ bool NeedToRegister(const std::string& host, const std::string& port, const Attr
     return true;
   }
   std::string server_port;
-  if (!GetConfigString(kConfigApplication, "ServerPort", &server_port)) {
+  if (GetConfigString(ConfigSection::kApplication, "ServerPort", &server_port) !=
+      ConfigRead::kFound) {
     LogMessage(kLogInfo, "Need to Register - Can't get ServerPort from Registry");
     return true;
   }

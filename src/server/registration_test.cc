@@ -74,7 +74,7 @@ class RegistrationTest : public ::testing::Test {
   /// The body of the last request.
   std::string Body() const { return request_.substr(request_.find("\r\n\r\n") + 4); }
 
-  std::string StoredValue(int section, const std::string& key) {
+  std::string StoredValue(ConfigSection section, const std::string& key) {
     std::string value = "(missing)";
     ReadConfigValue(section, key, &value);
     return value;
@@ -153,8 +153,8 @@ TEST_F(RegistrationTest, FirstRegistrationStoresTheDnAndTheAgentsObjectFile) {
   std::string dn;
   EXPECT_TRUE(record_.Get("devdn", &dn));
   EXPECT_EQ(dn, "cn=pc01,o=k");
-  EXPECT_EQ(StoredValue(kConfigDeviceInfo, "devdn"), "cn=pc01,o=k");
-  EXPECT_EQ(StoredValue(kConfigDeviceInfo, "hostname"), "pc01");
+  EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "devdn"), "cn=pc01,o=k");
+  EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "hostname"), "pc01");
   const std::string object = test::ReadFile("/etc/kesta/agent/lib/KMA.QDX");
   ASSERT_GE(object.size(), kAgentDnOffset + 11);
   EXPECT_EQ(object.substr(kAgentDnOffset, 11), "cn=pc01,o=k");
@@ -213,7 +213,7 @@ TEST_F(RegistrationTest, RegisterAnswers) {
       expected.push_back("Failed to Register Device with " + server_text_);
     }
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(StoredValue(kConfigDeviceInfo, "devdn"), row.stored_after);
+    EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "devdn"), row.stored_after);
     // A known DN goes along, never an empty one.
     if (!row.stored_dn.empty() && row.stored_dn != "(missing)") {
       EXPECT_TRUE(Body().ends_with(" devdn  " + row.stored_dn)) << Body();
@@ -257,9 +257,9 @@ TEST_F(RegistrationTest, StartupUnderTheStoredDn) {
       if (line.find("SERVER") != std::string::npos)
         line.replace(line.find("SERVER"), 6, server_text_);
     EXPECT_EQ(tail, expected_tail);
-    EXPECT_EQ(StoredValue(kConfigDeviceInfo, "devdn"), row.stored_after);
+    EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "devdn"), row.stored_after);
     // Startup stores no other attribute.
-    EXPECT_EQ(StoredValue(kConfigDeviceInfo, "hostname"), "pc00");
+    EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "hostname"), "pc00");
     EXPECT_EQ(Body(), "hostname pc01 kmabuild NA kmadir /opt/kesta/dusk sender "
                       "dusk://localhost:3465;major=7;minor=8;build=33;revision=1 devdn  " +
                           row.stored_dn);
@@ -335,8 +335,8 @@ TEST_F(RegistrationTest, StatusCarriesTheScanAndStoresItOnSuccess) {
     EXPECT_EQ(Body(), std::string("hostname pc01 detectedipaddress 10.1.2.3 data {kesta-dusk "
                                   "{status started path /d}} ") +
                           kSender + " devdn  cn=old");
-    EXPECT_EQ(StoredValue(kConfigDeviceInfo, "devdn"), row.stored_dn_after);
-    EXPECT_EQ(StoredValue(kConfigServiceScan, "kesta-dusk"), row.stored_scan_after);
+    EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "devdn"), row.stored_dn_after);
+    EXPECT_EQ(StoredValue(ConfigSection::kServiceScan, "kesta-dusk"), row.stored_scan_after);
   }
 }
 
@@ -353,7 +353,7 @@ TEST_F(RegistrationTest, UnRegisterKeepsTheStoredDn) {
                                      server_text_ + " - Not Found");
     EXPECT_TRUE(request_.starts_with("POST /proc/vmp/unregister HTTP/1.0\r\n"));
     EXPECT_TRUE(Body().ends_with(" devdn  cn=old"));
-    EXPECT_EQ(StoredValue(kConfigDeviceInfo, "devdn"), "cn=old");
+    EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "devdn"), "cn=old");
   }
 }
 

@@ -6,12 +6,12 @@
 namespace dusk {
 
 /// What a signal asks of the running service.
-enum ServiceEvent : int {
-  kEventNone = 0,
-  kEventStop = 1,
-  kEventPause = 2,
-  kEventResume = 3,
-  kEventInterrupt = 4,
+enum class ServiceEvent : int {
+  kNone = 0,
+  kStop = 1,
+  kPause = 2,
+  kResume = 3,
+  kInterrupt = 4,
 };
 
 /// Name of each event, in event order, then an empty text.
@@ -19,8 +19,9 @@ inline constexpr std::array<const char*, 6> eventName = {
     "None", "Stop", "Pause", "Resume", "Interrupt", ""};
 
 /// Name of |event|; "" for a value outside the table.
-inline const char* EventName(int event) {
-  return event >= kEventNone && event <= kEventInterrupt ? eventName[event] : "";
+inline const char* EventName(ServiceEvent event) {
+  const int id = static_cast<int>(event);
+  return id >= 0 && id <= static_cast<int>(ServiceEvent::kInterrupt) ? eventName[id] : "";
 }
 
 }  // namespace dusk

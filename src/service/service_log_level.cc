@@ -11,7 +11,7 @@ namespace dusk {
 void LoadServiceLogLevel(ServiceState* state) {
   if (!state->serviceLogLevel.empty()) return;
   std::string word = "info";
-  GetConfigString(kConfigApplication, "LogLevel", &word);
+  GetConfigString(ConfigSection::kApplication, "LogLevel", &word);
   size_t first = word.find_first_not_of(" \t");
   word = first == std::string::npos
              ? std::string()

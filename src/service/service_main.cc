@@ -26,17 +26,19 @@ void RefreshServerAddress(ServiceContext& context) {
 }
 
 /// Takes "serverprobed" from the file while no probe has succeeded here;
-/// creates the key when it is missing.
+/// creates the key when it is missing (not when the file could not be read:
+/// rewriting a file that cannot be read would lose it).
 void LoadServerProbed(ProbeState* probe) {
   if (probe->serverProbed != 0) return;
   int value = 0;
-  if (GetConfigInt(kConfigConfig, kServerProbedKey, &value)) {
+  const ConfigRead read = GetConfigInt(ConfigSection::kConfig, kServerProbedKey, &value);
+  if (read == ConfigRead::kFound) {
     probe->serverProbed = value;
     return;
   }
   probe->serverProbed = 0;
   probe->serverProbeAttempts = 0;
-  SetConfigInt(kConfigConfig, kServerProbedKey, 0);
+  if (read == ConfigRead::kMissing) SetConfigInt(ConfigSection::kConfig, kServerProbedKey, 0);
 }
 
 /// Probes the server on its schedule until it has answered once. False
@@ -56,7 +58,7 @@ bool ProbeServerOnSchedule(ServiceContext& context, time_t now) {
   probe.probeAttemptTime = now;
   if (context.server->ProbeServer(state.host, state.port, &state.zone)) {
     probe.serverProbed = 1;
-    SetConfigInt(kConfigConfig, kServerProbedKey, 1);
+    SetConfigInt(ConfigSection::kConfig, kServerProbedKey, 1);
   } else {
     CountFailedProbe(state.timers, &probe);
   }
@@ -121,12 +123,12 @@ void ServiceInit(ServiceContext& context) {
   ServiceState& state = context.state;
   LoadServiceLogLevel(&state);
   LogMessage(kLogTrace, "ServiceInit:");
-  state.duskStatus = kStatusInitialising;
+  state.duskStatus = ServiceStatus::kInitialising;
   LogMessage(kLogInfo, "Service Initialization Process ...");
   ProtectedValueInit();
   GetServerAddress(context.optionHost, context.optionPort, &state.host, &state.port);
   LogMessage(kLogInfo, "Service Started");
-  state.duskStatus = kStatusRunning;
+  state.duskStatus = ServiceStatus::kRunning;
   RefreshAgentDeviceDn();
   // ---- The agent install module joins here: when FindAgentLocation finds
   // ---- the agent and GetScheduledInitialConnect reports a pending initial
@@ -142,7 +144,7 @@ ServiceStep RunServicePass(ServiceContext& context) {
   InstallSignalHandlers();
   const time_t now = context.clock->Now();
 
-  if (state.duskStatus == kStatusRunning) {
+  if (state.duskStatus == ServiceStatus::kRunning) {
     // The log level and the server address, when an event asked for them.
     LoadServiceLogLevel(&state);
     RefreshServerAddress(context);
@@ -173,27 +175,27 @@ ServiceStep RunServicePass(ServiceContext& context) {
   return ServiceStep::kContinue;
 }
 
-ServiceStep ServiceEventStep(ServiceContext& context, int event) {
+ServiceStep ServiceEventStep(ServiceContext& context, ServiceEvent event) {
   ServiceState& state = context.state;
   switch (event) {
-    case kEventStop:
+    case ServiceEvent::kStop:
       return ServiceStep::kShutdown;
-    case kEventPause:
+    case ServiceEvent::kPause:
       LogMessage(kLogInfo, "Service Paused");
       ReloadOnNextPass(&state);
-      state.duskStatus = kStatusPaused;
+      state.duskStatus = ServiceStatus::kPaused;
       break;
-    case kEventResume:
+    case ServiceEvent::kResume:
       LogMessage(kLogInfo, "Service Resumed");
       ReloadOnNextPass(&state);
-      state.duskStatus = kStatusRunning;
+      state.duskStatus = ServiceStatus::kRunning;
       break;
-    case kEventInterrupt:
+    case ServiceEvent::kInterrupt:
       LogMessage(kLogInfo, "Service Interrupted");
-      state.duskStatus = kStatusPaused;
+      state.duskStatus = ServiceStatus::kPaused;
       ReloadOnNextPass(&state);
       LogMessage(kLogInfo, "Service Resumed");
-      state.duskStatus = kStatusRunning;
+      state.duskStatus = ServiceStatus::kRunning;
       break;
     default:
       break;
@@ -211,7 +213,7 @@ void FinishService(ServiceContext& context) {
   ClearServiceLogLevel(&state);
   ResetServiceIntervals(&state);
   ResetProbeState(&state);
-  state.duskStatus = kStatusShutDown;
+  state.duskStatus = ServiceStatus::kShutDown;
   ClearServiceEvent();
   LogFileClose();
 }

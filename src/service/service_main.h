@@ -11,6 +11,7 @@
 
 #include "service/clock.h"
 #include "service/server_calls.h"
+#include "service/service_event.h"
 #include "service/service_state.h"
 
 namespace dusk {
@@ -43,7 +44,7 @@ ServiceStep RunServicePass(ServiceContext& context);
 /// state and make the next running pass read the log level, the server
 /// address and the registration and scan intervals again; Stop asks for the
 /// shutdown.
-ServiceStep ServiceEventStep(ServiceContext& context, int event);
+ServiceStep ServiceEventStep(ServiceContext& context, ServiceEvent event);
 
 /// Everything ServiceShutdown does but ending the process: UnRegister
 /// when the server had answered a probe, "Service Shutdown", settings and probe state forgotten, the shut-down state, no

@@ -210,7 +210,7 @@ TEST_F(ServiceLoopTest, StartAndFirstPassLines) {
       "LogLevel=debug\n");
   test::LogCapture log;
   ServiceInit(context_);
-  EXPECT_EQ(context_.state.duskStatus, kStatusRunning);
+  EXPECT_EQ(context_.state.duskStatus, ServiceStatus::kRunning);
   RunServicePass(context_);
   EXPECT_FALSE(context_.state.firstPass);
   const std::vector<std::string> expected = {
@@ -333,18 +333,18 @@ TEST_F(ServiceLoopTest, ShutdownUnregistersOnlyFromAServerThatAnswered) {
 TEST_F(ServiceLoopTest, EventsChangeTheState) {
   struct Case {
     const char* name;
-    int status_before;
-    int event;
-    int status_after;
+    ServiceStatus status_before;
+    ServiceEvent event;
+    ServiceStatus status_after;
     std::vector<std::string> lines;
   };
   const std::vector<Case> cases = {
-      {"pause", kStatusRunning, kEventPause, kStatusPaused, {"Service Paused"}},
-      {"pause while paused", kStatusPaused, kEventPause, kStatusPaused, {"Service Paused"}},
-      {"resume", kStatusPaused, kEventResume, kStatusRunning, {"Service Resumed"}},
-      {"resume while running", kStatusRunning, kEventResume, kStatusRunning,
+      {"pause", ServiceStatus::kRunning, ServiceEvent::kPause, ServiceStatus::kPaused, {"Service Paused"}},
+      {"pause while paused", ServiceStatus::kPaused, ServiceEvent::kPause, ServiceStatus::kPaused, {"Service Paused"}},
+      {"resume", ServiceStatus::kPaused, ServiceEvent::kResume, ServiceStatus::kRunning, {"Service Resumed"}},
+      {"resume while running", ServiceStatus::kRunning, ServiceEvent::kResume, ServiceStatus::kRunning,
        {"Service Resumed"}},
-      {"interrupt while paused", kStatusPaused, kEventInterrupt, kStatusRunning,
+      {"interrupt while paused", ServiceStatus::kPaused, ServiceEvent::kInterrupt, ServiceStatus::kRunning,
        {"Service Interrupted", "Service Resumed"}},
   };
   for (const Case& c : cases) {
@@ -371,15 +371,16 @@ TEST_F(ServiceLoopTest, EventsChangeTheState) {
 }
 
 TEST_F(ServiceLoopTest, NoEventAndUnknownEventChangeNothing) {
-  for (int event : {static_cast<int>(kEventNone), 9}) {
+  for (int event : {0, 9}) {
     SCOPED_TRACE(event);
     ServiceContext context;
-    context.state.duskStatus = kStatusPaused;
+    context.state.duskStatus = ServiceStatus::kPaused;
     context.state.refreshServer = false;
     test::LogCapture log;
-    EXPECT_EQ(ServiceEventStep(context, event), ServiceStep::kContinue);
+    EXPECT_EQ(ServiceEventStep(context, static_cast<ServiceEvent>(event)),
+              ServiceStep::kContinue);
     EXPECT_TRUE(log.lines().empty());
-    EXPECT_EQ(context.state.duskStatus, kStatusPaused);
+    EXPECT_EQ(context.state.duskStatus, ServiceStatus::kPaused);
     EXPECT_FALSE(context.state.refreshServer);
   }
 }
@@ -389,7 +390,7 @@ TEST_F(ServiceLoopTest, ResumeReadsLevelServerAndIntervalsAgain) {
             "LogLevel=info\n");
   ServiceInit(context_);
   RunServicePass(context_);
-  ASSERT_EQ(ServiceEventStep(context_, kEventPause), ServiceStep::kContinue);
+  ASSERT_EQ(ServiceEventStep(context_, ServiceEvent::kPause), ServiceStep::kContinue);
 
   // Nothing happens while paused, however long.
   clock_.now += 100000;
@@ -402,7 +403,7 @@ TEST_F(ServiceLoopTest, ResumeReadsLevelServerAndIntervalsAgain) {
                   "[Application]\nServerName=other.example\nLogLevel= Trace \n"
                   "[Config]\nservicescaninterval=200\nproberetryinterval=70\n"
                   "probetimelimit=5\n");
-  ASSERT_EQ(ServiceEventStep(context_, kEventResume), ServiceStep::kContinue);
+  ASSERT_EQ(ServiceEventStep(context_, ServiceEvent::kResume), ServiceStep::kContinue);
   test::LogCapture resumed;
   EXPECT_EQ(RunServicePass(context_), ServiceStep::kContinue);
   EXPECT_EQ(LogCurrentLevel(), kLogTrace);
@@ -419,13 +420,13 @@ TEST_F(ServiceLoopTest, StopWhilePausedShutsDownAndKeepsServerProbed) {
   WriteConf("serverprobed=1\n");
   ServiceInit(context_);
   RunServicePass(context_);
-  ServiceEventStep(context_, kEventPause);
-  ASSERT_EQ(ServiceEventStep(context_, kEventStop), ServiceStep::kShutdown);
+  ServiceEventStep(context_, ServiceEvent::kPause);
+  ASSERT_EQ(ServiceEventStep(context_, ServiceEvent::kStop), ServiceStep::kShutdown);
   std::string before = test::ReadFile(kConf);
   test::LogCapture log;
   FinishService(context_);
   EXPECT_EQ(log.messages(), std::vector<std::string>{"Service Shutdown"});
-  EXPECT_EQ(context_.state.duskStatus, kStatusShutDown);
+  EXPECT_EQ(context_.state.duskStatus, ServiceStatus::kShutDown);
   EXPECT_EQ(context_.state.probe.serverProbed, 0);
   EXPECT_FALSE(context_.state.timers.probeTimeLimit);
   EXPECT_FALSE(context_.state.timers.registrationInterval);

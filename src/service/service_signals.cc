@@ -30,25 +30,25 @@ void InstallSignalHandlers() {
     sigaction(signal_number, &action, nullptr);
 }
 
-int SignalEvent(int signal_number) {
+ServiceEvent SignalEvent(int signal_number) {
   switch (signal_number) {
     case SIGINT:
     case SIGTERM:
-      return kEventStop;
+      return ServiceEvent::kStop;
     case SIGUSR1:
-      return kEventPause;
+      return ServiceEvent::kPause;
     case SIGUSR2:
-      return kEventResume;
+      return ServiceEvent::kResume;
     case SIGHUP:
-      return kEventInterrupt;
+      return ServiceEvent::kInterrupt;
     default:
-      return kEventNone;
+      return ServiceEvent::kNone;
   }
 }
 
-int TakeServiceEvent() {
+ServiceEvent TakeServiceEvent() {
   int signal_number = pendingSignal.exchange(0);
-  if (signal_number == 0) return kEventNone;
+  if (signal_number == 0) return ServiceEvent::kNone;
   LogMessage(kLogTrace, "ServiceSignal: signal=%d", signal_number);
   return SignalEvent(signal_number);
 }

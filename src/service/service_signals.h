@@ -7,6 +7,8 @@
 // exchange after its sleep, so a signal arriving meanwhile is never lost
 // and the last signal before the loop acts is the one that counts.
 
+#include "service/service_event.h"
+
 namespace dusk {
 
 /// Installs ServiceSignal for SIGUSR1, SIGUSR2, SIGTERM, SIGHUP and SIGINT.
@@ -17,14 +19,14 @@ void InstallSignalHandlers();
 /// The handler: records |signal_number| for the loop. Async-signal-safe.
 void ServiceSignal(int signal_number);
 
-/// The event a signal stands for (ServiceEvent); kEventNone for a signal
+/// The event a signal stands for (ServiceEvent); ServiceEvent::kNone for a signal
 /// outside the table.
-int SignalEvent(int signal_number);
+ServiceEvent SignalEvent(int signal_number);
 
 /// Takes the recorded signal and clears it in one step; logs
 /// "ServiceSignal: signal=%d" at Trace when there was one. Returns its
-/// event, kEventNone when nothing was recorded.
-int TakeServiceEvent();
+/// event, ServiceEvent::kNone when nothing was recorded.
+ServiceEvent TakeServiceEvent();
 
 /// True while a signal waits for the loop.
 bool ServiceEventPending();

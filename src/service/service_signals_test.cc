@@ -16,11 +16,11 @@ namespace {
 TEST(ServiceSignalsTest, EachControlSignalRecordsItsEvent) {
   struct Case {
     int signal_number;
-    int event;
+    ServiceEvent event;
   };
-  const std::vector<Case> cases = {{SIGTERM, kEventStop}, {SIGINT, kEventStop},
-                                   {SIGUSR1, kEventPause}, {SIGUSR2, kEventResume},
-                                   {SIGHUP, kEventInterrupt}};
+  const std::vector<Case> cases = {{SIGTERM, ServiceEvent::kStop}, {SIGINT, ServiceEvent::kStop},
+                                   {SIGUSR1, ServiceEvent::kPause}, {SIGUSR2, ServiceEvent::kResume},
+                                   {SIGHUP, ServiceEvent::kInterrupt}};
   InstallSignalHandlers();
   LogLevel(kLogTrace);
   for (const Case& c : cases) {
@@ -32,7 +32,7 @@ TEST(ServiceSignalsTest, EachControlSignalRecordsItsEvent) {
     EXPECT_EQ(log.messages(), std::vector<std::string>{
                                   "ServiceSignal: signal=" + std::to_string(c.signal_number)});
     EXPECT_FALSE(ServiceEventPending());
-    EXPECT_EQ(TakeServiceEvent(), kEventNone);
+    EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kNone);
   }
 }
 
@@ -40,13 +40,13 @@ TEST(ServiceSignalsTest, LastSignalBeforeTheLoopActsWins) {
   InstallSignalHandlers();
   ASSERT_EQ(raise(SIGUSR1), 0);
   ASSERT_EQ(raise(SIGUSR2), 0);
-  EXPECT_EQ(TakeServiceEvent(), kEventResume);
-  EXPECT_EQ(TakeServiceEvent(), kEventNone);
+  EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kResume);
+  EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kNone);
 }
 
 TEST(ServiceSignalsTest, OtherSignalsAreNoEvent) {
   for (int signal_number : {0, SIGQUIT, SIGALRM, SIGCHLD, 64})
-    EXPECT_EQ(SignalEvent(signal_number), kEventNone) << signal_number;
+    EXPECT_EQ(SignalEvent(signal_number), ServiceEvent::kNone) << signal_number;
 }
 
 }  // namespace

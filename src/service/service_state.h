@@ -13,11 +13,11 @@
 namespace dusk {
 
 /// The service's life: `duskStatus`.
-enum ServiceStatus : int {
-  kStatusInitialising = 0,
-  kStatusRunning = 1,
-  kStatusPaused = 2,
-  kStatusShutDown = 3,
+enum class ServiceStatus : int {
+  kInitialising = 0,
+  kRunning = 1,
+  kPaused = 2,
+  kShutDown = 3,
 };
 
 /// The seven timer settings, in seconds (the attempt limit is a count).
@@ -60,7 +60,7 @@ struct RegistrationState {
 
 /// The whole service.
 struct ServiceState {
-  int duskStatus = kStatusInitialising;
+  ServiceStatus duskStatus = ServiceStatus::kInitialising;
   TimerSettings timers;
   ProbeState probe;
   RegistrationState registration;

@@ -29,7 +29,7 @@ void LoadTimerSettings(TimerSettings* timers) {
     std::optional<int>& slot = timers->*setting.field;
     if (slot) continue;
     int value = 0;
-    if (GetConfigInt(kConfigConfig, setting.key, &value)) {
+    if (GetConfigInt(ConfigSection::kConfig, setting.key, &value) == ConfigRead::kFound) {
       LogMessage(kLogInfo, "%s set to %d seconds (from Config)", setting.label, value);
     } else {
       value = setting.defaultValue;
