@@ -3,12 +3,12 @@
 #include <cstdio>
 
 #include "app/md5_command.h"
-#include "util/program.h"
 #include "app/service_control.h"
 #include "config/config_defaults.h"
 #include "log/log.h"
 #include "server/probe.h"
 #include "util/product.h"
+#include "util/program.h"
 
 namespace dusk {
 

@@ -8,12 +8,12 @@
 
 #include "app/commands.h"
 #include "app/options.h"
-#include "util/program.h"
 #include "app/service_control.h"
 #include "config/config_file.h"
 #include "log/log.h"
 #include "service/service_event.h"
 #include "util/product.h"
+#include "util/program.h"
 #include "util/strings.h"
 
 namespace dusk {

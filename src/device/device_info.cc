@@ -8,10 +8,10 @@
 
 #include <cerrno>
 
-#include "util/program.h"
 #include "log/log.h"
 #include "util/attr_list.h"
 #include "util/files.h"
+#include "util/program.h"
 #include "util/sockets.h"
 #include "util/strings.h"
 #include "util/unique_fd.h"

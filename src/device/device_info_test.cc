@@ -11,10 +11,10 @@
 #include <utility>
 #include <vector>
 
-#include "util/program.h"
 #include "log/log.h"
 #include "support/net_fixture.h"
 #include "support/test_util.h"
+#include "util/program.h"
 #include "util/unique_fd.h"
 
 namespace dusk {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "config/config_file.h"
 #include "device/attr_names.h"
@@ -47,13 +48,17 @@ std::string BuildAgentObject(std::string_view object, std::string_view dn) {
 
 bool StoreDeviceInfoToReg(const AttrTable& record) {
   LogMessage(kLogTrace, "StoreDeviceInfoToReg:");
+  std::vector<ConfigPair> changed;
+  const std::string* new_dn = nullptr;
   for (const Attr& attr : record) {
     if (StoredValue(attr.name) == attr.value) continue;
-    if (attr.name == kDevDnKey)
-      SetDeviceDn(attr.value);
-    else
-      SetConfigString(ConfigSection::kDeviceInfo, attr.name, attr.value);
+    changed.push_back({attr.name, attr.value});
+    if (attr.name == kDevDnKey) new_dn = &attr.value;
   }
+  // A first registration changes most of the record: one rewrite for all of
+  // it spares the flash, and dusk.conf.prev keeps the file from before it.
+  SetConfigStrings(ConfigSection::kDeviceInfo, changed);
+  if (new_dn) UpdateAgentDeviceDn(*new_dn);
   return true;
 }
 

@@ -1,12 +1,14 @@
 #include "device/service_scan.h"
 
-#include "util/program.h"
+#include <vector>
+
 #include "config/config_file.h"
 #include "device/attr_names.h"
 #include "log/log.h"
-#include "util/process.h"
 #include "util/attr_list.h"
 #include "util/files.h"
+#include "util/process.h"
+#include "util/program.h"
 
 namespace dusk {
 
@@ -115,10 +117,11 @@ bool NeedToSendServiceScan(const AttrTable& scan) {
 
 bool StoreServiceScanToReg(const AttrTable& scan) {
   LogMessage(kLogTrace, "StoreServiceScanToReg:");
+  std::vector<ConfigPair> changed;
   for (const Attr& attr : scan) {
-    if (StoredScan(attr.name) != attr.value)
-      SetConfigString(ConfigSection::kServiceScan, attr.name, attr.value);
+    if (StoredScan(attr.name) != attr.value) changed.push_back({attr.name, attr.value});
   }
+  SetConfigStrings(ConfigSection::kServiceScan, changed);
   return true;
 }
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "util/program.h"
 #include "log/log.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
+#include "util/program.h"
 
 namespace dusk {
 namespace {

@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "util/program.h"
 #include "device/attr_names.h"
 #include "device/device_info.h"
 #include "device/shared_library.h"
 #include "log/log.h"
 #include "util/attr_list.h"
+#include "util/program.h"
 #include "util/strings.h"
 
 namespace dusk {

@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "util/program.h"
 #include "device/device_info.h"
 #include "device/shared_library.h"
 #include "device/smbios_test_data.h"
@@ -18,6 +17,7 @@
 #include "support/net_fixture.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
+#include "util/program.h"
 
 namespace dusk {
 namespace {

@@ -1,12 +1,12 @@
 #include "server/envelope.h"
 
-#include "util/program.h"
 #include "config/config_file.h"
 #include "device/device_record.h"
 #include "http/http_session.h"
 #include "log/log.h"
 #include "server/server_connect.h"
 #include "util/attr_list.h"
+#include "util/program.h"
 #include "util/strings.h"
 
 namespace dusk {

@@ -11,8 +11,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "util/program.h"
 #include "log/log.h"
+#include "util/program.h"
 
 namespace dusk::test {
 
