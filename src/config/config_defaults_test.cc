@@ -9,8 +9,6 @@
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-
 const char kNewFile[] =
     "#\n"
     "# KESTA Quillfarm\n"
@@ -71,12 +69,11 @@ TEST(ConfigDefaultsTest, NewFileHasTheFortyNineLines) {
             std::string::npos);
 }
 
+/// A dusk.conf in a directory of the test's own.
 class ConfigInitTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-  }
+  test::ConfigDir dir_;
+  const std::string kConf = dir_.conf();
 };
 
 TEST_F(ConfigInitTest, CreatesMissingOrEmptyFile) {
@@ -86,18 +83,17 @@ TEST_F(ConfigInitTest, CreatesMissingOrEmptyFile) {
   test::LogCapture log;
   EXPECT_FALSE(CreateConfigFile("/opt/kesta/dusk", "", ""));
   EXPECT_TRUE(log.Has(kLogError,
-                      "Cannot create config file /etc/kesta/dusk/dusk.conf, file already exists"));
+                      "Cannot create config file " + kConf + ", file already exists"));
   EXPECT_FALSE(CreateConfigFile("", "", ""));
   EXPECT_TRUE(log.Has(kLogError, "Cannot create config file, installPath was not defined"));
 }
 
 TEST_F(ConfigInitTest, MissingDirectoryIsNotCreated) {
-  test::RemoveTree("/etc/kesta/dusk");
+  SetConfigDirectory(dir_.path() + "/dusk");
   test::LogCapture log;
   EXPECT_FALSE(initAppReg("/opt/kesta/dusk", "", ""));
-  EXPECT_TRUE(log.Has(kLogError,
-                      "Could not create config file /etc/kesta/dusk/dusk.conf - Error (2): "
-                      "No such file or directory"));
+  EXPECT_TRUE(log.Has(kLogError, "Could not create config file " + dir_.path() +
+                                     "/dusk/dusk.conf - Error (2): No such file or directory"));
 }
 
 TEST_F(ConfigInitTest, CompletesAnExistingFile) {
@@ -134,8 +130,8 @@ TEST_F(ConfigInitTest, MissingSectionFailsAfterAddingWhatItCould) {
   test::LogCapture log;
   EXPECT_FALSE(initAppReg("/d", "", ""));
   EXPECT_TRUE(log.Has(kLogError,
-                      "Could not access [DeviceInfo] section in config file "
-                      "/etc/kesta/dusk/dusk.conf ..."));
+                      "Could not access [DeviceInfo] section in config file " + kConf +
+                          " ..."));
   std::string value;
   EXPECT_EQ(ReadConfigValue(ConfigSection::kApplication, "InstallPath", &value), ConfigRead::kFound);
 }

@@ -15,31 +15,28 @@
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-constexpr char kPrev[] = "/etc/kesta/dusk/dusk.conf.prev";
-
+/// A dusk.conf in a directory of the test's own.
 class ConfigFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-  }
+  test::ConfigDir dir_;
+  const std::string conf_ = dir_.conf();
+  const std::string prev_ = dir_.prev();
 };
 
 TEST_F(ConfigFileTest, PresenceNeedsContentAndHeader) {
   std::string path;
   EXPECT_FALSE(FindConfigFile("", &path));
-  EXPECT_EQ(path, kConf);
-  test::WriteFile(kConf, "");
+  EXPECT_EQ(path, conf_);
+  test::WriteFile(conf_, "");
   EXPECT_FALSE(FindConfigFile("", nullptr));
-  test::WriteFile(kConf, "[Config]\n");
+  test::WriteFile(conf_, "[Config]\n");
   EXPECT_TRUE(FindConfigFile("", nullptr));
-  EXPECT_TRUE(FindConfigFile("/etc/kesta/dusk", nullptr, ConfigSection::kConfig));
+  EXPECT_TRUE(FindConfigFile(dir_.path(), nullptr, ConfigSection::kConfig));
   EXPECT_FALSE(FindConfigFile("", nullptr, ConfigSection::kApplication));
 }
 
 TEST_F(ConfigFileTest, TypedReadsAndWritesWithTheirLines) {
-  test::WriteFile(kConf, "[Application]\nServerName=srv\n[Config]\nprobetimelimit= 42x\n");
+  test::WriteFile(conf_, "[Application]\nServerName=srv\n[Config]\nprobetimelimit= 42x\n");
   test::LogCapture log;
   int number = -1;
   EXPECT_EQ(GetConfigInt(ConfigSection::kConfig, "ProbeTimeLimit", &number), ConfigRead::kFound);
@@ -55,7 +52,7 @@ TEST_F(ConfigFileTest, TypedReadsAndWritesWithTheirLines) {
   EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key probetimelimit with Value \"0\""));
   EXPECT_TRUE(DeleteConfigKey(ConfigSection::kApplication, "servername"));
   EXPECT_TRUE(log.Has(kLogInfo, "Deleted Registry Key servername"));
-  EXPECT_EQ(test::ReadFile(kConf),
+  EXPECT_EQ(test::ReadFile(conf_),
             "[Application]\nLogLevel=debug\n[Config]\nprobetimelimit=0\n");
 
   EXPECT_FALSE(UpdateConfigFile(static_cast<ConfigOp>(7), ConfigSection::kConfig, "a", "b"));
@@ -67,17 +64,17 @@ TEST_F(ConfigFileTest, TypedReadsAndWritesWithTheirLines) {
 
 TEST_F(ConfigFileTest, PreviousVersionFollowsEachUpdate) {
   const std::string v1 = "[Config]\nserverprobed=0\n";
-  test::WriteFile(kConf, v1);
+  test::WriteFile(conf_, v1);
   ASSERT_TRUE(SetConfigInt(ConfigSection::kConfig, "serverprobed", 1));
-  EXPECT_EQ(test::ReadFile(kPrev), v1);
-  const std::string v2 = test::ReadFile(kConf);
+  EXPECT_EQ(test::ReadFile(prev_), v1);
+  const std::string v2 = test::ReadFile(conf_);
   EXPECT_EQ(v2, "[Config]\nserverprobed=1\n");
   ASSERT_TRUE(SetConfigInt(ConfigSection::kConfig, "registrationinterval", 5));
-  EXPECT_EQ(test::ReadFile(kPrev), v2);
+  EXPECT_EQ(test::ReadFile(prev_), v2);
   // No temporary file is left behind.
-  std::string temp = std::string(kConf) + "." + std::to_string(getpid());
+  std::string temp = std::string(conf_) + "." + std::to_string(getpid());
   EXPECT_NE(access(temp.c_str(), F_OK), 0);
-  EXPECT_NE(access((std::string(kPrev) + "." + std::to_string(getpid())).c_str(), F_OK), 0);
+  EXPECT_NE(access((std::string(prev_) + "." + std::to_string(getpid())).c_str(), F_OK), 0);
 }
 
 TEST_F(ConfigFileTest, MissingFileIsNeverCreatedByAnUpdate) {
@@ -87,33 +84,37 @@ TEST_F(ConfigFileTest, MissingFileIsNeverCreatedByAnUpdate) {
   EXPECT_TRUE(log.Has(kLogError, "Failed to Write Config file Value \"debug\" for Key LogLevel"));
 }
 
-TEST_F(ConfigFileTest, UnwritableDirectoryLeavesTheFileAlone) {
+TEST(ConfigFileSandboxTest, UnwritableDirectoryLeavesTheFileAlone) {
+  // Only a read-only mount stops root from writing.
+  DUSK_REQUIRE_SANDBOX();
+  test::ResetFixedDirs();
+  const std::string conf_ = "/etc/kesta/dusk/dusk.conf";
   const std::string content = "[Application]\nLogLevel=info\n";
-  test::WriteFile(kConf, content);
+  test::WriteFile(conf_, content);
   ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
   test::LogCapture log;
   EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "LogLevel", "debug"));
   ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT, nullptr), 0);
   EXPECT_TRUE(log.Has(kLogError, "Failed to open temporary conf file /etc/kesta/dusk/dusk.conf." +
                                      std::to_string(getpid()) + " for update"));
-  EXPECT_EQ(test::ReadFile(kConf), content);
+  EXPECT_EQ(test::ReadFile(conf_), content);
 }
 
 TEST_F(ConfigFileTest, EntriesThatWouldCorruptTheFileAreRefused) {
   const std::string content = "[Application]\nServerName=srv\n";
-  test::WriteFile(kConf, content);
+  test::WriteFile(conf_, content);
   test::LogCapture log;
   EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "ServerName", "a\nLogLevel=trace"));
   EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "ServerName", std::string(10000, 's')));
   EXPECT_TRUE(log.Has(kLogError,
                       "Cannot write Config file Key ServerName - the value holds a line break"));
-  EXPECT_EQ(test::ReadFile(kConf), content);
+  EXPECT_EQ(test::ReadFile(conf_), content);
 }
 
 TEST_F(ConfigFileTest, KillAtAnyMomentLeavesOldOrNewContent) {
   const std::string a = "[Application]\nLogLevel=info\n" + std::string(20000, '#') + "\n";
   const std::string b = "[Application]\nLogLevel=trace\n" + std::string(20000, '#') + "\n";
-  test::WriteFile(kConf, a);
+  test::WriteFile(conf_, a);
   std::mt19937 random(1234);
   for (int round = 0; round < 60; ++round) {
     pid_t child = fork();
@@ -125,9 +126,9 @@ TEST_F(ConfigFileTest, KillAtAnyMomentLeavesOldOrNewContent) {
     usleep(std::uniform_int_distribution<int>(0, 20000)(random));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
-    std::string now = test::ReadFile(kConf);
+    std::string now = test::ReadFile(conf_);
     ASSERT_TRUE(now == a || now == b) << "round " << round << ": " << now.substr(0, 40);
-    std::string prev = test::ReadFile(kPrev);
+    std::string prev = test::ReadFile(prev_);
     ASSERT_TRUE(prev.empty() || prev == a || prev == b) << "round " << round;
   }
 }
@@ -137,7 +138,7 @@ TEST_F(ConfigFileTest, ServerAddressPrecedence) {
   GetServerAddress("", "", &host, &port);
   EXPECT_EQ(host, "kesta-server");
   EXPECT_EQ(port, "3466");
-  test::WriteFile(kConf, "[Application]\nServerName=conf-host\nServerPort=99\n");
+  test::WriteFile(conf_, "[Application]\nServerName=conf-host\nServerPort=99\n");
   GetServerAddress("", "", &host, &port);
   EXPECT_EQ(host, "conf-host");
   EXPECT_EQ(port, "99");

@@ -10,14 +10,11 @@ namespace {
 
 class DeviceCredentialsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-  }
+  test::ConfigDir dir_;
 };
 
 TEST_F(DeviceCredentialsTest, ReadsTheDnFromTheConfiguration) {
-  test::WriteFile("/etc/kesta/dusk/dusk.conf", "[DeviceInfo]\ndevdn=abc\n");
+  test::WriteFile(dir_.conf(), "[DeviceInfo]\ndevdn=abc\n");
   test::LogCapture log;
   LogLevel(kLogTrace);
   DeviceCredentials first = GetDeviceCredentials();
@@ -32,7 +29,7 @@ TEST_F(DeviceCredentialsTest, ReadsTheDnFromTheConfiguration) {
 TEST_F(DeviceCredentialsTest, WithoutADnBothTextsAreEmpty) {
   for (const char* conf : {"[DeviceInfo]\nhostname=h\n", "[DeviceInfo]\ndevdn=\n"}) {
     SCOPED_TRACE(conf);
-    test::WriteFile("/etc/kesta/dusk/dusk.conf", conf);
+    test::WriteFile(dir_.conf(), conf);
     test::LogCapture log;
     DeviceCredentials credentials = GetDeviceCredentials();
     EXPECT_EQ(credentials.userName, "");

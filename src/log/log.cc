@@ -111,6 +111,14 @@ bool LogFileIsOpen() { return State().file.valid(); }
 
 const std::string& LogFileName() { return State().file_name; }
 
+void LogReset() {
+  LogState& state = State();
+  state.file.reset();
+  state.file_name.clear();
+  state.observer = nullptr;
+  state.level = kLogInfo;
+}
+
 void LogSetObserver(std::function<void(int, std::string_view)> observer) {
   State().observer = std::move(observer);
 }

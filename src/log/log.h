@@ -77,6 +77,11 @@ const std::string& LogFileName();
 bool LogFilePath(const std::string& name, const LogDirectory& directory,
                  std::string* path_out);
 
+/// Back to the state of a new process: level Info, no file open, no
+/// observer; logging on again even after LogSilence. For tests, which share
+/// one process.
+void LogReset();
+
 /// Test hook: called with the level and the message text of every line that
 /// passes the level filter. Pass nullptr to remove it.
 void LogSetObserver(std::function<void(int level, std::string_view message)> observer);

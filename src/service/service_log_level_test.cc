@@ -12,14 +12,10 @@
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-
 class ServiceLogLevelTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-  }
+  test::ConfigDir dir_;
+  const std::string kConf = dir_.conf();
 };
 
 TEST_F(ServiceLogLevelTest, WordFromTheFileSetsTheLevel) {

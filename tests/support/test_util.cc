@@ -11,12 +11,31 @@
 #include <fstream>
 #include <sstream>
 
+#include "config/config_file.h"
 #include "log/log.h"
+#include "util/stop_request.h"
 #include "util/program.h"
 
 namespace dusk::test {
 
 namespace {
+
+/// Puts the process-wide state back before every test, so that no test
+/// sees what an earlier one left behind: the log's level, file and
+/// observer, the configuration directory and a stop request.
+class ProcessStateReset final : public ::testing::EmptyTestEventListener {
+ public:
+  void OnTestStart(const ::testing::TestInfo&) override {
+    LogReset();
+    SetConfigDirectory("");
+    ClearStopRequest();
+  }
+};
+
+const bool kResetRegistered = [] {
+  ::testing::UnitTest::GetInstance()->listeners().Append(new ProcessStateReset);
+  return true;
+}();
 
 bool IsMountPoint(const char* path) {
   struct stat st, parent;
@@ -48,6 +67,10 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() { RemoveTree(path_); }
+
+ConfigDir::ConfigDir() { SetConfigDirectory(dir_.path()); }
+
+ConfigDir::~ConfigDir() { SetConfigDirectory(""); }
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -41,6 +41,23 @@ class TempDir {
   std::string path_;
 };
 
+/// Points the configuration module at a fresh directory of its own while it
+/// lives, so a test that needs only a dusk.conf runs anywhere, without root.
+class ConfigDir {
+ public:
+  ConfigDir();
+  ~ConfigDir();
+  ConfigDir(const ConfigDir&) = delete;
+  ConfigDir& operator=(const ConfigDir&) = delete;
+  /// The directory, and the paths of dusk.conf and dusk.conf.prev in it.
+  const std::string& path() const { return dir_.path(); }
+  std::string conf() const { return dir_ / "dusk.conf"; }
+  std::string prev() const { return dir_ / "dusk.conf.prev"; }
+
+ private:
+  TempDir dir_;
+};
+
 void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 /// Removes a file or a whole tree; missing is fine.
