@@ -50,8 +50,10 @@ void ApplyDebugOptions() {
   }
 }
 
-/// Opens the log as start-up step 4 says: rotated for a service start,
-/// appended to for a command, not at all for "-version".
+/// Opens the log: rotated for a service start, so that each service has a
+/// log of its own and one older generation; appended to for a command, which
+/// only adds its few lines; not at all for "-version", whose one line is the
+/// whole output and which must work before the program is configured.
 void StartLog(const std::vector<std::string>& args) {
   if (args.empty()) {
     LogFileSave(kLogFileName, ConfiguredLogPath());
@@ -74,7 +76,8 @@ void StartLog(const std::vector<std::string>& args) {
   LogMessage(kLogInfo, "       Arguments: %s", argument_text.c_str());
 }
 
-/// Start-up step 10: what the command line chose.
+/// Logs what the command line chose, so that a log read later says which
+/// command wrote the lines that follow.
 void EchoChoices(const Options& options) {
   if (options.debugoption) LogMessage(kLogInfo, "Optional -debug Enabled.");
   if (options.traceoption) LogMessage(kLogInfo, "Optional -trace Enabled.");

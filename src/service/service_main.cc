@@ -130,10 +130,6 @@ void ServiceInit(ServiceContext& context) {
   LogMessage(kLogInfo, "Service Started");
   state.duskStatus = ServiceStatus::kRunning;
   RefreshAgentDeviceDn();
-  // ---- The agent install module joins here: when FindAgentLocation finds
-  // ---- the agent and GetScheduledInitialConnect reports a pending initial
-  // ---- connect, RunInitialConnect(no session, its options, echo false),
-  // ---- then ClearScheduledInitialConnect whatever the result.
   state.probe.serverProbed = 0;
   state.probe.serverProbeAttempts = 0;
 }
@@ -145,31 +141,27 @@ ServiceStep RunServicePass(ServiceContext& context) {
   const time_t now = context.clock->Now();
 
   if (state.duskStatus == ServiceStatus::kRunning) {
-    // The log level and the server address, when an event asked for them.
+    // An event may have asked to read these again.
     LoadServiceLogLevel(&state);
     RefreshServerAddress(context);
-    // The agent's object file once more on the first pass.
+    // The agent may have been reinstalled since the start, with a template
+    // object file that lacks the DN.
     if (state.firstPass) RefreshAgentDeviceDn();
 
-    // Timer settings that the start or an event left unset.
     LoadTimerSettings(&state.timers);
 
-    // Probe the server on schedule until it has answered once.
+    // Nothing talks to the server before it has answered a probe once; the
+    // schedule may also give up and end the service.
     LoadServerProbed(&state.probe);
     if (!ProbeServerOnSchedule(context, now)) return ServiceStep::kShutdown;
 
-    // Keep the device registered and its agent services reported, once the
-    // server has answered.
     if (state.probe.serverProbed != 0) {
+      // A registration that gathered the device information lends it to
+      // the scan of the same pass.
       const bool info_gathered = RegisterOnSchedule(context, now);
       ScanServicesOnSchedule(context, now, info_gathered);
     }
-    // ---- The listener module joins here, once state.probe.serverProbed is
-    // ---- not 0:
-    //   KeepListenerWhileAgentMissing(context);
   }
-  // ---- In every state, once probed and while listening:
-  //   ServeRexecRequest(context);
 
   state.firstPass = false;
   return ServiceStep::kContinue;

@@ -41,10 +41,7 @@ else
 fi
 SERVER_PID=$!
 trap 'kill "$SERVER_PID" 2>/dev/null || true' EXIT
-for _ in $(seq 100); do
-  (exec 3<> /dev/tcp/127.0.0.1/$PORT) 2> /dev/null && break
-  sleep 0.1
-done
+wait_until 10 "web server on port $PORT" port_open "$PORT"
 
 run_dusk -confinit
 expect_eq "$status" 0 "-confinit"

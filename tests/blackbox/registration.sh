@@ -17,18 +17,6 @@ PEER_STATE=/tmp/kesta/peer
 DEVICE_ADDRESS=10.99.0.2
 PEER_ADDRESS=10.99.0.1
 
-# wait_for TEXT [N]: until N (1) log messages equal TEXT (40 s at most).
-wait_for() {
-  local deadline=$((SECONDS + 40))
-  until [ "$(messages | grep -cxF -- "$1")" -ge "${2:-1}" ]; do
-    [ $SECONDS -lt $deadline ] || fail "no [$1] in the log: $(messages | tail -20)"
-    sleep 0.1
-  done
-}
-
-# messages: the log's messages without time, level and program name.
-messages() { sed -n 's/^.*KESTA-DUSK: //p' "$LOG" 2>/dev/null; }
-
 # request_of NAME [N]: the number of the N-th (1st) request to /proc/vmp/NAME.
 request_of() {
   grep -l "^POST /proc/vmp/$1 HTTP/1.0" "$PEER_STATE"/requests/*.txt | sed -n "${2:-1}p" |
@@ -41,9 +29,9 @@ attr_names() { cut -d' ' -f1 "$PEER_STATE/requests/$1.attrs" | tr '\n' ' ' | sed
 # attr N NAME: the value of the first attribute NAME of request N.
 attr() { sed -n "s/^$2 //p" "$PEER_STATE/requests/$1.attrs" | head -1; }
 
-# The peer in a network namespace of its own, on the far end of a veth pair.
-unshare --net sleep 600 &
-PEER_NS=$!
+stage "peer across a veth pair"
+start_netns_holder
+PEER_NS=$NETNS_PID
 ip link add dusk-dev0 type veth peer name dusk-peer0 netns $PEER_NS
 ip addr add $DEVICE_ADDRESS/24 dev dusk-dev0
 ip link set dusk-dev0 up
@@ -52,14 +40,11 @@ nsenter --target $PEER_NS --net ip link set dusk-peer0 up
 nsenter --target $PEER_NS --net ip link set lo up
 nsenter --target $PEER_NS --net "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port 0 \
   --state $PEER_STATE --bind $PEER_ADDRESS > /tmp/kesta/peer.out 2>&1 &
-deadline=$((SECONDS + 30))
-until [ -s $PEER_STATE/ready ]; do
-  [ $SECONDS -lt $deadline ] || fail "kesta-peer did not get ready: $(cat /tmp/kesta/peer.out)"
-  sleep 0.1
-done
+wait_until 30 "kesta-peer ready (see /tmp/kesta/peer.out)" test -s $PEER_STATE/ready
 read -r _ PORT < $PEER_STATE/ready
 SERVER=$PEER_ADDRESS:$PORT
 
+stage "device set-up"
 # The device's SMBIOS identity, as the DMI export shows it.
 dmi=/tmp/kesta/dmi
 mkdir -p $dmi
@@ -91,10 +76,10 @@ expect_eq "$status" 0 "-confupdate"
 service=$(sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p' /tmp/kesta/start.out)
 [ -n "$service" ] || fail "no start line in [$(cat /tmp/kesta/start.out)]"
 
-# First pass: probe, Register, Status, in this order.
-wait_for "Successfully Updated Service Scan with $SERVER"
+stage "first pass: probe, Register, Status"
+wait_for_log "$LOG" "Successfully Updated Service Scan with $SERVER"
 DN=cn=reg-device,ou=devices,o=kesta
-first=$(messages | grep -xF -e "Registering Device with $SERVER ..." -e "New DevDn: $DN" \
+first=$(log_messages "$LOG" | grep -xF -e "Registering Device with $SERVER ..." -e "New DevDn: $DN" \
   -e "Successfully Registered Device with $SERVER" \
   -e "Provide Status of Device $DN to $SERVER ..." \
   -e "Successfully Updated Service Scan with $SERVER")
@@ -106,8 +91,8 @@ Successfully Updated Service Scan with $SERVER" "first registration in the log"
 grep -qx "devdn=$DN" $CONF || fail "DN not in dusk.conf: $(cat $CONF)"
 expect_eq "$(tail -c +4113 /etc/kesta/agent/lib/KMA.QDX | head -c ${#DN})" "$DN" "DN in KMA.QDX"
 
-# The Register request: headers, every gathered attribute in slot order, the
-# envelope, and no DN yet.
+stage "Register request on the wire"
+# Headers, every gathered attribute in slot order, the envelope, no DN yet.
 register=$(request_of register)
 head=$(sed -n '1,/^\r$/p' "$PEER_STATE/requests/$register.txt" | tr -d '\r')
 expect_eq "$(printf '%s\n' "$head" | sed -n '1,5p')" "POST /proc/vmp/register HTTP/1.0
@@ -129,7 +114,7 @@ expect_eq "$(attr "$register" sender)" \
 grep -qF "smsystemproductname {Thin 5000}" "$PEER_STATE/requests/$register.txt" \
   || fail "a value with a blank is not braced"
 
-# The Status request carries the scan and the DN.
+stage "Status request with the scan and the DN"
 status_request=$(request_of status)
 expect_eq "$(attr "$status_request" data)" \
   "kesta-dusk {status started type single mode boot path $INSTALL_DIR/dusk fullname {KESTA Quillfarm}}" \
@@ -139,29 +124,31 @@ tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$status_request.txt" | grep -qxF "
 grep -qx "kesta-dusk=status started type single mode boot path $INSTALL_DIR/dusk fullname {KESTA Quillfarm}" \
   $CONF || fail "scan not stored"
 
-# Next interval: Startup under the DN; the unchanged scan is not sent again.
-wait_for "Successfully Started Device on $SERVER"
+stage "Startup on the next interval"
+# Under the DN; the unchanged scan is not sent again.
+wait_for_log "$LOG" "Successfully Started Device on $SERVER"
 startup=$(request_of startup)
 expect_eq "$(attr_names "$startup" | sed 's/.* pxmipnetworknumber //')" \
   "devdn kmabuild kmadir sender devdn" "Startup ends in the record's DN and the DN sent"
 expect_eq "$(grep -l '^POST /proc/vmp/status' "$PEER_STATE"/requests/*.txt | wc -l)" 1 "Status requests"
 
-# Answers the device cannot use: the failure line, the service goes on, the
-# DN stays.
+stage "unusable answers"
+# The failure line, the service goes on, the DN stays.
 long_dn=$(head -c 300 /dev/zero | tr '\0' 'x')
 for row in "status 500|Server error" "dn $long_dn|Answer is too long for a device DN (more than 255 characters)"; do
   echo "/proc/vmp/startup ${row%|*} times=1" > $PEER_STATE/faults
-  wait_for "Failed to Send Startup Request to KESTA Server $SERVER - ${row#*|}"
+  wait_for_log "$LOG" "Failed to Send Startup Request to KESTA Server $SERVER - ${row#*|}"
   grep -qx "devdn=$DN" $CONF || fail "'${row%|*}': DN changed: $(grep devdn $CONF)"
 done
 rm $PEER_STATE/faults
-starts=$(messages | grep -cxF "Successfully Started Device on $SERVER")
-wait_for "Successfully Started Device on $SERVER" $((starts + 1))
+starts=$(log_messages "$LOG" | grep -cxF "Successfully Started Device on $SERVER")
+wait_for_log "$LOG" "Successfully Started Device on $SERVER" $((starts + 1))
 
-# A new host name needs a full registration, under the DN already known.
+stage "Register again after a new host name"
+# A full registration, under the DN already known.
 hostname reg-renamed
-wait_for "DevDn: $DN"
-messages | grep -q "^Need to Register - Different Device Attributes found: hostname" \
+wait_for_log "$LOG" "DevDn: $DN"
+log_messages "$LOG" | grep -q "^Need to Register - Different Device Attributes found: hostname" \
   || fail "no Need to Register line"
 again=$(request_of register 2)
 [ -n "$again" ] || fail "no second Register"
@@ -170,48 +157,37 @@ tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$again.txt" | grep -qxF "devdn  $D
   || fail "the second Register does not send the DN"
 grep -qx "hostname=reg-renamed" $CONF || fail "new host name not stored"
 
-# -stop: UnRegister, then the end.
+stage "UnRegister on -stop"
 run_dusk -stop
 expect_eq "$status" 0 "-stop"
-wait_for "Service Shutdown"
-wait_for "Successfully Unregistered Device from $SERVER"
+wait_for_log "$LOG" "Service Shutdown"
+wait_for_log "$LOG" "Successfully Unregistered Device from $SERVER"
 unregister=$(request_of unregister)
 tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$unregister.txt" | grep -qxF "devdn  $DN" \
   || fail "UnRegister does not send the DN"
 grep -qx "devdn=$DN" $CONF || fail "DN changed by UnRegister"
 
-wait_for_end() {
-  local deadline=$((SECONDS + 30))
-  while [ -e /proc/$1 ] && ! grep -q '^State:.*Z' /proc/$1/status; do
-    [ $SECONDS -lt $deadline ] || fail "process $1 did not end"
-    sleep 0.1
-  done
-}
-wait_for_end "$service"
+wait_for_exit "$service"
 
-# Started with -port naming another server: Register there at once, under
-# the DN already known, and again on every interval, since the server the
-# configuration names is not the one targeted.
+stage "another server named by -port"
+# Register there at once, under the DN already known, and again on every
+# interval, since the server the configuration names is not the one targeted.
 OTHER_STATE=/tmp/kesta/other-peer
 nsenter --target $PEER_NS --net "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port 0 \
   --state $OTHER_STATE --bind $PEER_ADDRESS > /tmp/kesta/other-peer.out 2>&1 &
-deadline=$((SECONDS + 30))
-until [ -s $OTHER_STATE/ready ]; do
-  [ $SECONDS -lt $deadline ] || fail "second kesta-peer did not get ready"
-  sleep 0.1
-done
+wait_until 30 "second kesta-peer ready" test -s $OTHER_STATE/ready
 read -r _ OTHER_PORT < $OTHER_STATE/ready
 "$DUSK" -port "$OTHER_PORT" > /tmp/kesta/start.out
-wait_for "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT"
-wait_for "Need to Register - Targetting a Different Port $OTHER_PORT than the Registered one $PORT"
-wait_for "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT" 2
+wait_for_log "$LOG" "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT"
+wait_for_log "$LOG" "Need to Register - Targetting a Different Port $OTHER_PORT than the Registered one $PORT"
+wait_for_log "$LOG" "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT" 2
 first_there=$(grep -l "^POST /proc/vmp/register" $OTHER_STATE/requests/*.txt | head -1)
 tail -c $((${#DN} + 7)) "$first_there" | grep -qxF "devdn  $DN" \
   || fail "the other server was not sent the DN"
 run_dusk -stop
-wait_for "Successfully Unregistered Device from $PEER_ADDRESS:$OTHER_PORT"
+wait_for_log "$LOG" "Successfully Unregistered Device from $PEER_ADDRESS:$OTHER_PORT"
 
-# No request ever sent an empty DN.
+stage "no empty DN sent"
 grep -l "devdn {}" "$PEER_STATE"/requests/*.txt $OTHER_STATE/requests/*.txt \
   && fail "a request sent devdn {}"
 echo PASS

@@ -13,44 +13,6 @@ PORT=39461
 LOG_DIR=/etc/kesta/dusk/log
 PEER_STATE=/tmp/kesta/peer
 
-# wait_for FILE TEXT: until a line of FILE holds TEXT (30 s at most).
-wait_for() {
-  local deadline=$((SECONDS + 30))
-  until grep -qF -- "$2" "$1" 2>/dev/null; do
-    [ $SECONDS -lt $deadline ] || fail "no [$2] in $1"
-    sleep 0.1
-  done
-}
-
-# wait_for_count FILE TEXT N: until N lines of FILE hold TEXT (30 s at most).
-wait_for_count() {
-  local deadline=$((SECONDS + 30))
-  until [ "$(grep -cF -- "$2" "$1" 2>/dev/null)" -ge "$3" ]; do
-    [ $SECONDS -lt $deadline ] || fail "fewer than $3 [$2] in $1"
-    sleep 0.1
-  done
-}
-
-# exit_code_of PID: the exit status of an ended (unreaped) process.
-exit_code_of() {
-  local stat
-  stat=$(cat /proc/$1/stat)
-  stat=${stat##*) }
-  set -- $stat
-  [ "$1" = Z ] || { echo "running"; return; }
-  shift 49
-  echo $(($1 >> 8))
-}
-
-# wait_for_end PID: until the process has ended (30 s at most).
-wait_for_end() {
-  local deadline=$((SECONDS + 30))
-  while [ "$(exit_code_of $1)" = running ]; do
-    [ $SECONDS -lt $deadline ] || fail "process $1 did not end"
-    sleep 0.1
-  done
-}
-
 # service_pid: the pid in the start line of $out.
 service_pid() {
   printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p'
@@ -60,11 +22,7 @@ install_dusk
 cd /tmp/kesta
 "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port $PORT --state $PEER_STATE --bind 127.0.0.1 \
   > /tmp/kesta/peer.out 2>&1 &
-deadline=$((SECONDS + 30))
-until [ -s $PEER_STATE/ready ]; do
-  [ $SECONDS -lt $deadline ] || fail "kesta-peer did not get ready"
-  sleep 0.1
-done
+wait_until 30 "kesta-peer ready" test -s $PEER_STATE/ready
 run_dusk -confinit -host 127.0.0.1 -port $PORT
 expect_eq "$status" 0 "-confinit"
 
@@ -79,23 +37,26 @@ start_dusk() {
   out=$(cat /tmp/kesta/start.out)
 }
 
-# Start: the command reports the new service and ends at once.
+stage "start"
+# The command reports the new service and ends at once.
 start_dusk
 expect_eq "$status" 0 "start status"
 service=$(service_pid)
 [ -n "$service" ] || fail "no start line in [$out]"
 
+stage "pause during the first pass"
 # Paused before its first pass has ended: the pass still probes, then the
 # service pauses (the signal does not end it).
 run_dusk -pause
 expect_eq "$status" 0 "-pause status"
 expect_contains "$out" "  Info: Sending Pause Command to the KESTA-DUSK Service - pid $service" "-pause"
-wait_for $LOG_DIR/dusk.log "Info: KESTA-DUSK: Service Paused"
+wait_for_log $LOG_DIR/dusk.log "Service Paused"
 grep -qF "Info: KESTA-DUSK: KESTA Server 127.0.0.1:$PORT Available ..." $LOG_DIR/dusk.log \
   || fail "the first pass did not probe"
 grep -qx "serverprobed=1" $CONF || fail "serverprobed=1 not kept"
 expect_eq "$(grep -l '^GET /proc/Zelmar?' $PEER_STATE/requests/* | wc -l)" 1 "probe requests"
 
+stage "second start refused"
 # A second start is refused; it rotates the log, so the running service
 # goes on writing into dusk.log.prev.
 start_dusk
@@ -103,29 +64,31 @@ expect_eq "$status" 1 "second start status"
 expect_contains "$out" " Error: The KESTA-DUSK Service is already running - pid $service" "second start"
 SERVICE_LOG=$LOG_DIR/dusk.log.prev
 
+stage "resume and interrupt"
 run_dusk -resume
 expect_eq "$status" 0 "-resume status"
-wait_for $SERVICE_LOG "Info: KESTA-DUSK: Service Resumed"
+wait_for_log $SERVICE_LOG "Service Resumed"
 
 run_dusk -interrupt
 expect_eq "$status" 0 "-interrupt status"
-wait_for $SERVICE_LOG "Info: KESTA-DUSK: Service Interrupted"
+wait_for_log $SERVICE_LOG "Service Interrupted"
 [ "$(grep -A1 -F 'Service Interrupted' $SERVICE_LOG | tail -1 | sed 's/.*KESTA-DUSK: //')" = \
   "Service Resumed" ] || fail "no Resumed line right after Interrupted"
 # The first pass, the resume and the interrupt each have the intervals read.
-wait_for_count $SERVICE_LOG "Info: KESTA-DUSK: Registration Interval set to 86400 seconds (from Config)" 3
+wait_for_log $SERVICE_LOG "Registration Interval set to 86400 seconds (from Config)" 3
 
-# Stop a paused service.
+stage "stop of a paused service"
 run_dusk -pause
 expect_eq "$status" 0 "second -pause"
-wait_for_count $SERVICE_LOG "Info: KESTA-DUSK: Service Paused" 2
+wait_for_log $SERVICE_LOG "Service Paused" 2
 run_dusk -stop
 expect_eq "$status" 0 "-stop status"
 expect_contains "$out" "  Info: Sending Stop Command to the KESTA-DUSK Service - pid $service" "-stop"
-wait_for $SERVICE_LOG "Info: KESTA-DUSK: Service Shutdown"
-wait_for_end $service
+wait_for_log $SERVICE_LOG "Service Shutdown"
+wait_for_exit $service
 expect_eq "$(exit_code_of $service)" 0 "exit status of the service"
 
+stage "probe time limit"
 # A service that never reaches its server stops itself once the probe time
 # limit has passed (the first pass probes, the next one is past the limit).
 run_dusk -confupdate ServerPort=$((PORT + 1)) -confupdate Config/serverprobed=0 \
@@ -135,14 +98,15 @@ start_dusk
 expect_eq "$status" 0 "second service start"
 service=$(service_pid)
 [ -n "$service" ] || fail "no start line in [$out]"
-wait_for $LOG_DIR/dusk.log "Info: KESTA-DUSK: KESTA Server Probe Time Limit Expired"
-wait_for $LOG_DIR/dusk.log "Info: KESTA-DUSK: Service Shutdown"
+wait_for_log $LOG_DIR/dusk.log "KESTA Server Probe Time Limit Expired"
+wait_for_log $LOG_DIR/dusk.log "Service Shutdown"
 grep -qF "Info: KESTA-DUSK: KESTA Server 127.0.0.1:$((PORT + 1)) Not Available - " $LOG_DIR/dusk.log \
   || fail "no failed probe before the time limit"
-wait_for_end $service
+wait_for_exit $service
 expect_eq "$(exit_code_of $service)" 0 "exit status after the time limit"
 grep -qx "serverprobed=0" $CONF || fail "serverprobed changed by the shutdown"
 
+stage "no service left"
 # Nothing named dusk is left to control.
 run_dusk -stop
 expect_eq "$status" 0 "-stop without a service"

@@ -1,6 +1,7 @@
 # Shared by the black-box tests. Each test runs inside tests/sandbox, so the
 # program's fixed directories are private tmpfs mounts.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../../lib/common.sh"
 
 : "${DUSK_BINARY:?DUSK_BINARY must name the built dusk}"
 [ "${DUSK_SANDBOX:-}" = 1 ] || { echo "SKIP: needs tests/sandbox (root)"; exit 0; }
@@ -8,8 +9,6 @@ set -euo pipefail
 INSTALL_DIR=/opt/kesta/dusk
 DUSK=$INSTALL_DIR/dusk
 CONF=/etc/kesta/dusk/dusk.conf
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # expect_eq ACTUAL EXPECTED WHAT
 expect_eq() {
@@ -38,31 +37,6 @@ run_dusk() {
   set -e
 }
 
-# enter_pid_namespace [--uts]: runs the calling script again inside new pid
-# and mount namespaces (and a new UTS namespace with --uts), then exits with
-# its status. A test that starts the service needs this: the service is found
-# by name among all processes, and tests run side by side. The namespace's
-# init is a sleep that never reaps, so an ended service stays a zombie whose
-# exit status /proc still shows.
-enter_pid_namespace() {
-  [ "${DUSK_IN_PID_NAMESPACE:-}" = 1 ] && return 0
-  local flags=(--pid --mount) init=""
-  [ "${1:-}" = --uts ] && flags+=(--uts)
-  unshare --fork --mount-proc --kill-child "${flags[@]}" sleep 600 >/dev/null 2>&1 &
-  PID_NAMESPACE_HOLDER=$!
-  trap 'kill -KILL $PID_NAMESPACE_HOLDER 2>/dev/null || true' EXIT  # unshare ignores SIGTERM
-  for _ in $(seq 100); do
-    init=$(cat /proc/$PID_NAMESPACE_HOLDER/task/$PID_NAMESPACE_HOLDER/children 2>/dev/null || true)
-    init=${init//[[:space:]]/}
-    [ -n "$init" ] && break
-    sleep 0.05
-  done
-  [ -n "$init" ] || fail "no pid namespace"
-  local status=0
-  DUSK_IN_PID_NAMESPACE=1 nsenter --target "$init" "${flags[@]}" -- bash "$0" || status=$?
-  exit $status
-}
-
 # start_peer ARGS...: runs kesta-peer with state in $PEER_STATE on a free
 # loopback port; sets PEER_PID and PORT, and stops the peer at exit.
 PEER=${DUSK_BUILD_DIR:-}/tools/peer/kesta-peer
@@ -70,8 +44,7 @@ PEER_STATE=/tmp/kesta/peer
 start_peer() {
   rm -f "$PEER_STATE/ready"
   "$PEER" --port 0 --state "$PEER_STATE" "$@" >> /tmp/kesta/peer.log 2>&1 &
-  for _ in $(seq 100); do [ -s "$PEER_STATE/ready" ] && break; sleep 0.1; done
-  [ -s "$PEER_STATE/ready" ] || fail "kesta-peer did not start: $(cat /tmp/kesta/peer.log)"
+  wait_until 10 "kesta-peer ready (see /tmp/kesta/peer.log)" test -s "$PEER_STATE/ready"
   read -r PEER_PID PORT < "$PEER_STATE/ready"
   trap '[ -n "${PEER_PID:-}" ] && kill "$PEER_PID" 2>/dev/null || true' EXIT
 }
