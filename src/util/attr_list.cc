@@ -1,14 +1,11 @@
 #include "util/attr_list.h"
 
 #include "log/log.h"
+#include "util/tcl_quote.h"
 
 namespace dusk {
 
 namespace {
-
-bool NeedsBraces(std::string_view text) {
-  return text.find_first_of(" \t") != std::string_view::npos;
-}
 
 int Len(std::string_view text) { return static_cast<int>(text.size()); }
 
@@ -16,12 +13,6 @@ int Len(std::string_view text) { return static_cast<int>(text.size()); }
 /// rule (length + |counted| + 3 within the capacity) holds as well.
 bool Fits(const std::string& list, size_t counted, size_t added, size_t capacity) {
   return list.size() + counted + 3 <= capacity && list.size() + added + 1 <= capacity;
-}
-
-void AppendBraced(std::string* list, std::string_view text) {
-  list->push_back('{');
-  list->append(text);
-  list->push_back('}');
 }
 
 }  // namespace
@@ -51,9 +42,8 @@ void AttrsToTclList(std::string* list, size_t capacity, const AttrTable& table) 
 
 bool TclListAppendAttr(std::string* list, size_t capacity, std::string_view name,
                        std::string_view value) {
-  const bool braced = value.empty() || NeedsBraces(value);
-  const size_t added =
-      (list->empty() ? 0 : 1) + name.size() + 1 + value.size() + (braced ? 2 : 0);
+  const std::string quoted = TclQuoteElement(value);
+  const size_t added = (list->empty() ? 0 : 1) + name.size() + 1 + quoted.size();
   if (!Fits(*list, name.size() + value.size(), added, capacity)) {
     LogMessage(kLogError,
                "Cannot Append attribute \"%.*s\" with value \"%.*s\" to List - "
@@ -64,16 +54,14 @@ bool TclListAppendAttr(std::string* list, size_t capacity, std::string_view name
   if (!list->empty()) list->push_back(' ');
   list->append(name);
   list->push_back(' ');
-  if (braced)
-    AppendBraced(list, value);
-  else
-    list->append(value);
+  list->append(quoted);
   return true;
 }
 
 bool TclListAppendElement(std::string* list, size_t capacity, std::string_view element) {
-  const bool braced = NeedsBraces(element);
-  const size_t added = (list->empty() ? 0 : 1) + element.size() + (braced ? 2 : 0);
+  // An empty element adds only its separator, as the server expects.
+  const std::string quoted = element.empty() ? std::string() : TclQuoteElement(element);
+  const size_t added = (list->empty() ? 0 : 1) + quoted.size();
   if (!Fits(*list, element.size(), added, capacity)) {
     LogMessage(kLogError,
                "Cannot Append element \"%.*s\" to List - Buffer full, skipping.",
@@ -81,10 +69,7 @@ bool TclListAppendElement(std::string* list, size_t capacity, std::string_view e
     return false;
   }
   if (!list->empty()) list->push_back(' ');
-  if (braced)
-    AppendBraced(list, element);
-  else
-    list->append(element);
+  list->append(quoted);
   return true;
 }
 

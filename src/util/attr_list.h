@@ -2,9 +2,11 @@
 #define DUSK_UTIL_ATTR_LIST_H_
 
 // Attributes are name/value pairs kept in an AttrTable and sent to the
-// server as Tcl list text. The list rules are the server's, so they are kept
-// to the letter: one blank between elements, a value braced when it holds a
-// blank or a tab or is empty, nothing ever escaped, names never braced.
+// server as Tcl list text: one blank between elements, names as they are,
+// values quoted the way Tcl quotes list elements (tcl_quote.h), so that the
+// server's Tcl parser reads back exactly the names and values sent. A value
+// without Tcl-special characters is written as it is, one with blanks or
+// tabs, and an empty one, in braces.
 //
 // A list text has a capacity in bytes that counts a terminating NUL, as the
 // buffers on the other side of the wire did: a list of capacity 20 holds at

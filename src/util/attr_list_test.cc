@@ -20,7 +20,7 @@ AttrTable MakeTable(const std::vector<std::pair<std::string, std::string>>& pair
   return table;
 }
 
-TEST(AttrListTest, AppendAttrBracesOnlyBlankTabOrEmptyValues) {
+TEST(AttrListTest, AppendAttrQuotesOnlyWhatAListParserWouldMisread) {
   struct Case {
     const char* row;
     std::string list, name, value, expected;
@@ -29,9 +29,13 @@ TEST(AttrListTest, AppendAttrBracesOnlyBlankTabOrEmptyValues) {
       {"second pair gets one blank", "fullname {a b}", "x", "1", "fullname {a b} x 1"},
       {"tab", "", "t", "a\tb", "t {a\tb}"},
       {"empty", "", "devdn", "", "devdn {}"},
-      {"brace", "", "b", "{", "b {"},
-      {"quote", "", "q", "\"", "q \""},
-      {"backslash and line break", "", "s", "\\\n", "s \\\n"},
+      {"brace inside", "", "b", "a{", "b a{"},
+      {"opening brace first", "", "b", "{", "b \\{"},
+      {"quote inside", "", "q", "a\"", "q a\""},
+      {"quote first", "", "q", "\"", "q {\"}"},
+      {"backslash and line break", "", "s", "\\\n", "s \\\\\\n"},
+      {"a value posing as more attributes", "", "serial", "CH} sender {x",
+       "serial CH\\}\\ sender\\ \\{x"},
       {"nested list", "", "data", "k {v w}", "data {k {v w}}"},
       {"name never braced", "", "a b", "c", "a b c"},
   };
@@ -43,7 +47,7 @@ TEST(AttrListTest, AppendAttrBracesOnlyBlankTabOrEmptyValues) {
   }
 }
 
-TEST(AttrListTest, AppendElementBracesBlankOrTabAndEmptyAddsSeparator) {
+TEST(AttrListTest, AppendElementQuotesLikeAValueButEmptyAddsSeparator) {
   struct Case {
     const char* row;
     std::string list, element, expected;
@@ -53,7 +57,7 @@ TEST(AttrListTest, AppendElementBracesBlankOrTabAndEmptyAddsSeparator) {
       {"tab", "", "a\tb", "{a\tb}"},
       {"empty after an element", "info", "", "info "},
       {"empty on an empty list", "", "", ""},
-      {"braces copied", "", "{x}", "{x}"},
+      {"braces kept by braces", "", "{x}", "{{x}}"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.row);

@@ -177,7 +177,10 @@ Answer Route(const Request& request, const PeerConfig& config, PeerState& state,
   for (const RegistrationPath& registration : kRegistrationPaths) {
     if (request.path != registration.path) continue;
     if (request.method != "POST") return Answer{400, "text/plain", "POST expected\n", ""};
-    std::vector<std::string> elements = SplitTclList(request.body);
+    std::vector<std::string> elements;
+    std::string error;
+    if (!ParseTclList(request.body, &elements, &error))
+      return Answer{400, "text/plain", "malformed Tcl list: " + error + "\n", ""};
     std::string dn = answer_dn.value_or(TclAttr(elements, "devdn").value_or(""));
     if (dn.empty()) {
       std::string host = TclAttr(elements, "hostname").value_or("");

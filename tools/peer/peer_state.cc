@@ -83,8 +83,24 @@ int PeerState::RecordRequest(std::string_view bytes) {
 }
 
 bool PeerState::RecordAttrs(int number, std::string_view body) {
+  std::vector<std::string> elements;
+  std::string error;
   std::string text;
-  for (const auto& [name, value] : TclAttrPairs(body)) text += name + " " + value + "\n";
+  if (!ParseTclList(body, &elements, &error)) text = "#error " + error + "\n";
+  // One line per attribute: a line break or a backslash in a value is
+  // written as a backslash sequence.
+  for (const auto& [name, value] : TclAttrPairs(body)) {
+    text += name + " ";
+    for (char c : value) {
+      if (c == '\n')
+        text += "\\n";
+      else if (c == '\\')
+        text += "\\\\";
+      else
+        text.push_back(c);
+    }
+    text += "\n";
+  }
   return WriteFileAtomically(dir_ + strFormat("/requests/%04d.attrs", number), text);
 }
 

@@ -1,9 +1,12 @@
 #ifndef DUSK_TOOLS_PEER_PEER_TCL_H_
 #define DUSK_TOOLS_PEER_PEER_TCL_H_
 
-// The Tcl-list bodies that dusk posts: elements separated by white space;
-// an element in braces runs to the matching brace (nested braces counted)
-// and loses the outer pair. An attribute list is name, value, name, value.
+// The Tcl-list bodies that dusk posts, read the way Tcl reads a list:
+// elements separated by white space; an element in braces runs to the
+// matching brace (nested braces counted, a backslash-escaped brace not) and
+// is taken literally; an element in double quotes, or a bare one, has its
+// backslash sequences replaced. A list Tcl would refuse is refused here too,
+// with Tcl's reason. An attribute list is name, value, name, value.
 
 #include <optional>
 #include <string>
@@ -13,7 +16,13 @@
 
 namespace dusk::peer {
 
-/// The elements of |list|. A brace left open takes the rest of the text.
+/// Reads |list| into |elements|. False, with |error| set the way Tcl words
+/// it ("unmatched open brace in list" and the like), when |list| is not a
+/// well-formed list; |elements| then holds the elements before the fault.
+bool ParseTclList(std::string_view list, std::vector<std::string>* elements,
+                  std::string* error);
+
+/// The elements of |list|, as far as it is well formed.
 std::vector<std::string> SplitTclList(std::string_view list);
 
 /// |list| read as name/value pairs, in order: a braced value loses its

@@ -133,11 +133,35 @@ TEST(PeerTclTest, Elements) {
                          "cn=pc01,o=k"),
             (std::vector<std::string>{"hostname", "pc01", "fullname", "a b", "empty", "",
                                       "nested", "x {y z}", "devdn", "cn=pc01,o=k"}));
-  EXPECT_EQ(SplitTclList("a {open"), (std::vector<std::string>{"a", "open"}));
+  EXPECT_EQ(SplitTclList("a {open"), (std::vector<std::string>{"a"}));
   EXPECT_EQ(SplitTclList("  "), std::vector<std::string>{});
   std::vector<std::string> elements = SplitTclList("devdn old hostname h devdn  new");
   EXPECT_EQ(TclAttr(elements, "devdn"), "new");
   EXPECT_EQ(TclAttr(elements, "missing"), std::nullopt);
+}
+
+TEST(PeerTclTest, QuotingAndFaultsAsTclReadsThem) {
+  struct Case {
+    const char* list;
+    std::vector<std::string> elements;
+    const char* error;
+  } cases[] = {
+      {"a\\ b \\{x \\\\ c\\nd", {"a b", "{x", "\\", "c\nd"}, ""},
+      {"{a\\{b} {x\\\ny}", {"a\\{b", "x\\\ny"}, ""},
+      {"\"q {\\\"\" x;y$[z]", {"q {\"", "x;y$[z]"}, ""},
+      {"\\x41\\u00e9\\101", {"A\xc3\xa9" "A"}, ""},
+      {"{abc", {}, "unmatched open brace in list"},
+      {"{a}b", {}, "list element in braces followed by \"b\" instead of space"},
+      {"ok \"open", {"ok"}, "unmatched open quote in list"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    std::vector<std::string> elements;
+    std::string error;
+    EXPECT_EQ(ParseTclList(c.list, &elements, &error), *c.error == '\0');
+    EXPECT_EQ(elements, c.elements);
+    EXPECT_EQ(error, c.error);
+  }
 }
 
 TEST(PeerTclTest, AttributePairs) {
