@@ -11,6 +11,7 @@
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
+#include "service/service_rexec.h"
 #include "service/service_signals.h"
 #include "service/service_timers.h"
 
@@ -163,12 +164,12 @@ ServiceStep RunServicePass(ServiceContext& context) {
       const bool info_gathered = RegisterOnSchedule(context, now);
       ScanServicesOnSchedule(context, now, info_gathered);
     }
-    // ---- The listener module joins here, once state.probe.serverProbed is
-    // ---- not 0:
-    //   KeepListenerWhileAgentMissing(context);
+    // The listener runs while the agent is missing, once the server has
+    // answered.
+    KeepListenerWhileAgentMissing(context);
   }
-  // ---- In every state, once probed and while listening:
-  //   ServeRexecRequest(context);
+  // One request at most, paused or not, once probed and while listening.
+  ServeRexecRequest(context);
 
   state.firstPass = false;
   return ServiceStep::kContinue;
