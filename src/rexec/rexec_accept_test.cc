@@ -403,8 +403,8 @@ TEST_F(RexecAcceptTest, ParametersArrivingInPieces) {
       Params("0", credentials_.userName, credentials_.password, "InstallAgent -media /m");
   // Pieces cut inside and between parameters, each a while after the last.
   std::thread sender([&] {
+    size_t sent = 0;
     for (size_t cut : {size_t{1}, size_t{5}, size_t{21}, bytes.size()}) {
-      static size_t sent = 0;
       send(client.get(), bytes.data() + sent, cut - sent, MSG_NOSIGNAL);
       sent = cut;
       std::this_thread::sleep_for(std::chrono::milliseconds(300));
