@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/credentials.h"
 #include "util/attr_table.h"
 
 namespace dusk {
@@ -26,8 +25,8 @@ inline constexpr char kAgentObjectDir[] = "/etc/kesta/agent/lib";
 inline constexpr size_t kAgentDnLengthOffset1 = 18;
 inline constexpr size_t kAgentDnLengthOffset2 = 34;
 inline constexpr size_t kAgentDnOffset = 4112;
-// kDeviceDnMax (crypto/credentials.h), the longest DN, fits the length bytes.
-static_assert(kDeviceDnMax <= 255);
+/// Longest DN; its length must fit the length bytes.
+inline constexpr size_t kDeviceDnMax = 255;
 
 /// Zero bytes written after a DN of |dn_length| bytes: 16 - length up to 15
 /// bytes, length mod 16 from 16 on (so 20 bytes get 4, 16 and 32 get none).

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "crypto/credentials.h"
 #include "crypto/protected_value.h"
 #include "log/log.h"
 #include "rexec/rexec_listener.h"

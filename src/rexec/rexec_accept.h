@@ -17,11 +17,12 @@
 #include <cstddef>
 #include <string>
 
-#include "crypto/credentials.h"
 #include "rexec/rexec_request.h"
 #include "util/unique_fd.h"
 
 namespace dusk {
+
+struct DeviceCredentials;  // crypto/credentials.h
 
 /// The one command a request may carry (letter case is ignored).
 inline constexpr char kInstallAgentCommand[] = "InstallAgent";

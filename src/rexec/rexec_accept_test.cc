@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "crypto/credentials.h"
 #include "crypto/protected_value.h"
 #include "log/log.h"
 #include "rexec/rexec_listener.h"
