@@ -98,6 +98,12 @@ wait_for_log() {
 veth_to_peer_namespace() {
   unshare --net sleep 600 &
   PEER_NS=$!
+  # unshare may not have made the namespace yet when it is asked for it.
+  local tries=0
+  while [ "$(readlink /proc/$PEER_NS/ns/net)" = "$(readlink /proc/self/ns/net)" ]; do
+    [ $((tries += 1)) -le 100 ] || fail "no network namespace for the peer"
+    sleep 0.05
+  done
   ip link add dusk-dev0 type veth peer name dusk-peer0 netns $PEER_NS
   ip addr add "$1/24" dev dusk-dev0
   ip link set dusk-dev0 up
