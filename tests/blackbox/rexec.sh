@@ -22,6 +22,21 @@ INSTALL="InstallAgent -media /m -contentlist l.mcfl"
 REFUSED_CREDENTIALS="status 0x01
 Invalid credentials specified."
 
+LOG=/etc/kesta/dusk/log/dusk.log
+
+# messages: the log's messages without time, level and program name.
+messages() { sed -n 's/^.*KESTA-DUSK: //p' "$LOG" 2>/dev/null; }
+
+# wait_for TEXT [N] [SECONDS]: until N (1) log messages equal TEXT, at most
+# SECONDS (40).
+wait_for() {
+  local deadline=$((SECONDS + ${3:-40}))
+  until [ "$(messages | grep -cxF -- "$1")" -ge "${2:-1}" ]; do
+    [ $SECONDS -lt $deadline ] || fail "no [$1] in the log: $(messages | tail -20)"
+    sleep 0.1
+  done
+}
+
 # expect_call STATUS OUTPUT WHAT: the last call's exit status and output.
 expect_call() {
   expect_eq "$call_out" "$2" "$3: output"
@@ -59,35 +74,35 @@ service=$(sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p
 [ -n "$service" ] || fail "no start line in [$(cat /tmp/kesta/start.out)]"
 
 # The server answered the probe: the listener is up, with no DN yet.
-wait_for_log "KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener"
+wait_for "KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener"
 grep -q '^devdn=.' $CONF && fail "registered against the fault"
 device_credentials "$DN"
 rexec_call $DEVICE_ADDRESS --user "" --password "" --command "$INSTALL"
 expect_call 1 "$REFUSED_CREDENTIALS" "unregistered, empty credentials"
 rexec_call $DEVICE_ADDRESS --user "$CRED_USER" --password "$CRED_PASSWORD" --command "$INSTALL"
 expect_call 1 "$REFUSED_CREDENTIALS" "unregistered, the DN's credentials"
-log_messages | grep -qxF "Failed to get Device Dn" || fail "no Warn about the missing DN"
+grep -q "KESTA-DUSK: Failed to get Device Dn$" "$LOG" || fail "no Warn about the missing DN"
 
 # Registered: the DN from kesta-peer.
 rm "$PEER_STATE/faults"
-wait_for_log "Successfully Registered Device with $PEER_ADDRESS:$PORT"
+wait_for "Successfully Registered Device with $PEER_ADDRESS:$PORT"
 grep -qx "devdn=$DN" $CONF || fail "DN not stored: $(grep devdn $CONF || true)"
 
 rexec_call $DEVICE_ADDRESS --user "$CRED_USER" --password "$CRED_PASSWORD" --command "$INSTALL"
 expect_install_failure "plain"
-wait_for_log "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS"
-wait_for_log "Processing Command \"InstallAgent\""
-wait_for_log "InstallAgent is not available in this build"
-log_messages | grep -qF "$CRED_PASSWORD" && fail "the password reached the log"
+wait_for "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS"
+wait_for "Processing Command \"InstallAgent\""
+wait_for "InstallAgent is not available in this build"
+grep -qF -- "$CRED_PASSWORD" "$LOG" && fail "the password reached the log"
 
 rexec_call $DEVICE_ADDRESS --user "$(protect "$CRED_USER")" --password "$(protect "$CRED_PASSWORD")" \
   --command "$(protect "$INSTALL")" --error-port listen
 expect_install_failure "protected by openssl, with an error connection"
-wait_for_log "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS" 2
+wait_for "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS" 2
 
 rexec_call $DEVICE_ADDRESS --dn "$DN" --protect user,password,command --command "installagent -media /m"
 expect_install_failure "protected by kesta-peer, lower-case command"
-wait_for_log "Processing Command \"installagent\""
+wait_for "Processing Command \"installagent\""
 
 rexec_call $DEVICE_ADDRESS --user "$CRED_USER" --password "${CRED_PASSWORD%=}x=" --command "$INSTALL"
 expect_call 1 "$REFUSED_CREDENTIALS" "wrong password"
@@ -99,7 +114,7 @@ Invalid command specified." "another command"
 # Only the server's address may ask, unless AgentAllowedPeers says more.
 rexec_call $DEVICE_ADDRESS --dn "$DN" --command "$INSTALL" --bind $OTHER_ADDRESS
 expect_call 1 "$REFUSED_CREDENTIALS" "another address"
-wait_for_log "Refused Rexec Request from $OTHER_ADDRESS - not an address of KESTA Server $PEER_ADDRESS"
+wait_for "Refused Rexec Request from $OTHER_ADDRESS - not an address of KESTA Server $PEER_ADDRESS"
 run_dusk -confupdate "AgentAllowedPeers=10.99.0.9 $OTHER_ADDRESS"
 rexec_call $DEVICE_ADDRESS --dn "$DN" --command "$INSTALL" --bind $OTHER_ADDRESS
 expect_install_failure "an allowed address"
@@ -107,15 +122,15 @@ expect_install_failure "an allowed address"
 # Broken and bad requests: no status byte or a refusal, and the service goes on.
 rexec_call $DEVICE_ADDRESS --dn "$DN" --error-port 99999
 expect_call 3 "no status" "error port 99999"
-wait_for_log "Failed to Connect to KESTA Server via the Error socket for port 99999 - Socket Error (22): Invalid argument"
+wait_for "Failed to Connect to KESTA Server via the Error socket for port 99999 - Socket Error (22): Invalid argument"
 rexec_call $DEVICE_ADDRESS --dn "$DN" --error-port abc
 expect_call 3 "no status" "error port abc"
 rexec_call $DEVICE_ADDRESS --dn "$DN" --error-port 1
 expect_call 3 "no status" "an error port where nobody listens"
-wait_for_log "Failed to Connect to KESTA Server via the Error socket for port 1 - Socket Error (111): Connection refused"
+wait_for "Failed to Connect to KESTA Server via the Error socket for port 1 - Socket Error (111): Connection refused"
 rexec_call $DEVICE_ADDRESS --dn "$DN" --user '{AES256}!!!'
 expect_call 1 "$REFUSED_CREDENTIALS" "a protected value that is not Base64"
-wait_for_log "base64_decode Failed"
+wait_for "base64_decode Failed"
 rexec_call $DEVICE_ADDRESS --dn "$DN" --command "   "
 expect_call 1 "status 0x01
 Invalid command specified." "a command of blanks only"
@@ -138,13 +153,13 @@ expect_install_failure "after the flood"
 # A client that says nothing holds the service for five seconds at most, and
 # a stop ends that wait at once.
 AWAITING="Awaiting for Rexec Parameter from KESTA Server $PEER_ADDRESS ..."
-waits=$(log_messages | grep -cxF "$AWAITING" || true)
+waits=$(messages | grep -cxF "$AWAITING" || true)
 in_peer bash -c "exec 3<>/dev/tcp/$DEVICE_ADDRESS/$AGENT_PORT; sleep 20" &
-wait_for_log "$AWAITING" $((waits + 1))
+wait_for "$AWAITING" $((waits + 1))
 start=$SECONDS
 run_dusk -stop
 expect_eq "$status" 0 "-stop"
-wait_for_log "Service Shutdown" 1 3
+wait_for "Service Shutdown" 1 3
 [ $((SECONDS - start)) -le 3 ] || fail "the stop waited for the silent client"
 deadline=$((SECONDS + 10))
 while [ -e /proc/$service ] && ! grep -q '^State:.*Z' /proc/$service/status; do

@@ -76,21 +76,6 @@ start_peer() {
   trap '[ -n "${PEER_PID:-}" ] && kill "$PEER_PID" 2>/dev/null || true' EXIT
 }
 
-# log_messages: the messages of the service's log, without time, level and
-# program name.
-DUSK_LOG=/etc/kesta/dusk/log/dusk.log
-log_messages() { sed -n 's/^.*KESTA-DUSK: //p' "$DUSK_LOG" 2>/dev/null; }
-
-# wait_for_log TEXT [N] [SECONDS]: until N (1) log messages equal TEXT, at
-# most SECONDS (40).
-wait_for_log() {
-  local deadline=$((SECONDS + ${3:-40}))
-  until [ "$(log_messages | grep -cxF -- "$1")" -ge "${2:-1}" ]; do
-    [ $SECONDS -lt $deadline ] || fail "no [$1] in the log: $(log_messages | tail -20)"
-    sleep 0.1
-  done
-}
-
 # veth_to_peer_namespace DEVICE_ADDRESS PEER_ADDRESS: a network namespace for
 # the peer at the far end of a veth pair (dusk-dev0 here, dusk-peer0 there,
 # both in a /24); sets PEER_NS, the pid that holds it. in_peer CMD... runs a
