@@ -10,6 +10,7 @@
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
+#include "service/service_rexec.h"
 #include "service/service_signals.h"
 #include "service/service_timers.h"
 
@@ -161,7 +162,12 @@ ServiceStep RunServicePass(ServiceContext& context) {
       const bool info_gathered = RegisterOnSchedule(context, now);
       ScanServicesOnSchedule(context, now, info_gathered);
     }
+    // While the agent is missing, the server may ask for it to be installed.
+    KeepListenerWhileAgentMissing(context);
   }
+  // One request at most, paused or not: a paused service still takes the
+  // server's InstallAgent.
+  ServeRexecRequest(context);
 
   state.firstPass = false;
   return ServiceStep::kContinue;

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "service/agent_installer.h"
 #include "service/clock.h"
 #include "service/server_calls.h"
 #include "service/service_event.h"
@@ -24,6 +25,8 @@ struct ServiceContext {
   ServiceState state;
   Clock* clock = nullptr;
   ServerCalls* server = nullptr;
+  /// What an "InstallAgent" request runs; none = UnavailableAgentInstaller.
+  AgentInstaller* installer = nullptr;
   /// The -host and -port options the service was started with.
   std::string optionHost;
   std::string optionPort;

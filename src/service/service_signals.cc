@@ -6,6 +6,7 @@
 
 #include "log/log.h"
 #include "service/service_event.h"
+#include "util/stop_request.h"
 
 namespace dusk {
 
@@ -19,7 +20,12 @@ std::atomic<int> pendingSignal{0};
 
 }  // namespace
 
-void ServiceSignal(int signal_number) { pendingSignal.store(signal_number); }
+void ServiceSignal(int signal_number) {
+  pendingSignal.store(signal_number);
+  // Waits inside a pass (a remote request's peeks and writes) give up on a
+  // stop at once rather than after the pass.
+  if (SignalEvent(signal_number) == ServiceEvent::kStop) RequestStop();
+}
 
 void InstallSignalHandlers() {
   struct sigaction action = {};

@@ -9,6 +9,7 @@
 #include "log/log.h"
 #include "service/service_event.h"
 #include "support/test_util.h"
+#include "util/stop_request.h"
 
 namespace dusk {
 namespace {
@@ -25,8 +26,11 @@ TEST(ServiceSignalsTest, EachControlSignalRecordsItsEvent) {
   LogLevel(kLogTrace);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.signal_number);
+    ClearStopRequest();
     ASSERT_EQ(raise(c.signal_number), 0);  // the handler runs before raise returns
     EXPECT_TRUE(ServiceEventPending());
+    // A stop also ends the waits of the pass under way.
+    EXPECT_EQ(StopRequested(), c.event == ServiceEvent::kStop);
     test::LogCapture log;
     EXPECT_EQ(TakeServiceEvent(), c.event);
     EXPECT_EQ(log.messages(), std::vector<std::string>{
@@ -34,6 +38,7 @@ TEST(ServiceSignalsTest, EachControlSignalRecordsItsEvent) {
     EXPECT_FALSE(ServiceEventPending());
     EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kNone);
   }
+  ClearStopRequest();
 }
 
 TEST(ServiceSignalsTest, LastSignalBeforeTheLoopActsWins) {

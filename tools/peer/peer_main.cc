@@ -1,6 +1,7 @@
 // kesta-peer: the reference KESTA Server for tests and demonstrations.
 //
 //   kesta-peer --port PORT --state DIR [--bind ADDR] [--zone ZONE] [--media DIR]
+//   kesta-peer --rexec HOST [OPTION VALUE]...   (see peer_rexec.h)
 //
 // Runs in the foreground and serves one request at a time on ADDR:PORT
 // (127.0.0.1 by default; PORT 0 picks a free port). Once it listens it
@@ -17,8 +18,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "peer/peer_faults.h"
+#include "peer/peer_rexec.h"
 #include "peer/peer_server.h"
 #include "peer/peer_state.h"
 #include "util/strings.h"
@@ -27,7 +30,10 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: kesta-peer --port PORT --state DIR [--bind ADDR] [--zone ZONE] [--media DIR]\n";
+    "usage: kesta-peer --port PORT --state DIR [--bind ADDR] [--zone ZONE] [--media DIR]\n"
+    "       kesta-peer --rexec HOST [--port PORT] [--dn DN] [--user TEXT] [--password TEXT]\n"
+    "                  [--command TEXT] [--error-port TEXT|listen]\n"
+    "                  [--protect port,user,password,command] [--bind ADDR] [--timeout SECONDS]\n";
 
 int Usage(const char* problem) {
   fprintf(stderr, "kesta-peer: %s\n%s", problem, kUsage);
@@ -40,6 +46,14 @@ int main(int argc, char** argv) {
   using namespace dusk::peer;
   std::string port_text, state_dir, bind_address = "127.0.0.1";
   PeerConfig config;
+  if (argc > 1 && std::string(argv[1]) == "--rexec") {
+    RexecCall call;
+    std::string problem;
+    if (!ParseRexecCall(std::vector<std::string>(argv + 1, argv + argc), &call, &problem))
+      return Usage(problem.c_str());
+    signal(SIGPIPE, SIG_IGN);
+    return RunRexecCall(call, stdout);
+  }
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
     if (option == "--help" || option == "-h") {

@@ -1,13 +1,26 @@
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <thread>
+#include <vector>
 
 #include <filesystem>
 #include <fstream>
 
+#include "crypto/protected_value.h"
 #include "peer/peer_faults.h"
 #include "peer/peer_request.h"
+#include "peer/peer_rexec.h"
 #include "peer/peer_server.h"
 #include "peer/peer_state.h"
 #include "peer/peer_tcl.h"
+#include "util/unique_fd.h"
 
 namespace dusk::peer {
 namespace {
@@ -283,6 +296,105 @@ TEST(PeerStateTest, RequestsAreNumberedAcrossRestarts) {
   EXPECT_EQ(again.RecordRequest("third"), 3);
   EXPECT_EQ(Read(dir.path() + "/requests/0002.txt"), std::string("se\0cond", 7));
   EXPECT_EQ(DeviceFileName("../x/y"), "%2E.%2Fx%2Fy");
+}
+
+TEST(PeerRexecTest, Options) {
+  struct Row {
+    std::vector<std::string> args;
+    std::string error;
+  } rows[] = {
+      {{"--rexec", "10.0.0.2"}, ""},
+      {{"--rexec", "10.0.0.2", "--port", "4465", "--protect", "user,command", "--bind",
+        "10.0.0.1", "--timeout", "5"},
+       ""},
+      {{"--port", "4465"}, "--rexec needs a host"},
+      {{"--rexec", "h", "--port", "0"}, "bad number for --port"},
+      {{"--rexec", "h", "--port", "70000"}, "bad number for --port"},
+      {{"--rexec", "h", "--protect", "user,pin"},
+       "--protect takes port, user, password and command"},
+      {{"--rexec", "h", "--bind", "host.example"}, "--bind needs a dotted IPv4 address"},
+      {{"--rexec", "h", "--dn"}, "missing value for --dn"},
+      {{"--rexec", "h", "--what", "x"}, "unknown option --what"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.args.size() > 2 ? row.args[2] : row.args[0]);
+    RexecCall call;
+    std::string error;
+    EXPECT_EQ(ParseRexecCall(row.args, &call, &error), row.error.empty());
+    EXPECT_EQ(error, row.error);
+  }
+  RexecCall call;
+  std::string error;
+  ASSERT_TRUE(ParseRexecCall({"--rexec", "h", "--port", "4465", "--protect", "user,command"},
+                             &call, &error));
+  EXPECT_EQ(call.port, 4465);
+  EXPECT_EQ(call.protect, (std::set<std::string>{"user", "command"}));
+}
+
+TEST(PeerRexecTest, ParametersFromTheDnAndAsGiven) {
+  RexecCall call;
+  call.dn = "cn=fuzz,o=kesta";
+  call.command = "InstallAgent -media /m";
+  EXPECT_EQ(RexecCallBytes(call, "0"), std::string("0\0" "1E08CA07\0" "Qfjeg4N31Dg=\0"
+                                                   "InstallAgent -media /m\0", 47));
+  call.user = "";
+  call.password = "pw";
+  call.protect = {"password", "command"};
+  EXPECT_EQ(RexecCallBytes(call, "4001"),
+            "4001" + std::string(1, '\0') + std::string(1, '\0') + ProtectValue("pw", true) +
+                '\0' + ProtectValue("InstallAgent -media /m", true) + '\0');
+}
+
+TEST(PeerRexecTest, CallPrintsTheStatusAndEverythingAfterIt) {
+  // A device on a loopback port that reads the four parameters, calls the
+  // error port back, answers and closes.
+  UniqueFd listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(listen(listener.get(), 1), 0);
+  getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
+  std::string received;
+  std::thread device([&] {
+    UniqueFd connection(accept(listener.get(), nullptr, nullptr));
+    char byte;
+    int nuls = 0;
+    while (nuls < 4 && read(connection.get(), &byte, 1) == 1) {
+      received.push_back(byte);
+      nuls += byte == '\0';
+    }
+    UniqueFd error(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    struct sockaddr_in back = address;
+    back.sin_port = htons(static_cast<uint16_t>(atoi(received.c_str())));
+    connect(error.get(), reinterpret_cast<sockaddr*>(&back), sizeof back);
+    const std::string answer = std::string(1, '\0') + "info {a b}\nevent x|y|\npartial";
+    write(connection.get(), answer.data(), answer.size());
+    write(error.get(), "oops\nend", 8);
+  });
+  RexecCall call;
+  call.host = "127.0.0.1";
+  call.port = ntohs(address.sin_port);
+  call.bind_address = "127.0.0.1";
+  call.error_port = kListenErrorPort;
+  call.user = "u";
+  call.password = "p";
+  call.timeout_seconds = 10;
+  char* text = nullptr;
+  size_t length = 0;
+  FILE* out = open_memstream(&text, &length);
+  const int status = RunRexecCall(call, out);
+  fclose(out);
+  device.join();
+  const std::string printed(text, length);
+  free(text);
+  EXPECT_EQ(status, kCallAccepted);
+  EXPECT_EQ(received.substr(received.find('\0')), std::string("\0u\0p\0InstallAgent\0", 18));
+  EXPECT_NE(printed.find("status 0x00\ninfo {a b}\nevent x|y|\npartial"), std::string::npos)
+      << printed;
+  EXPECT_NE(printed.find("error: oops\n"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("error: end\n"), std::string::npos) << printed;
 }
 
 }  // namespace

@@ -48,3 +48,74 @@ start_peer() {
   read -r PEER_PID PORT < "$PEER_STATE/ready"
   trap '[ -n "${PEER_PID:-}" ] && kill "$PEER_PID" 2>/dev/null || true' EXIT
 }
+
+# veth_to_peer_namespace DEVICE_ADDRESS PEER_ADDRESS: a network namespace for
+# the peer at the far end of a veth pair (dusk-dev0 here, dusk-peer0 there,
+# both in a /24); sets PEER_NS, the pid that holds it. in_peer CMD... runs a
+# command there.
+veth_to_peer_namespace() {
+  unshare --net sleep 600 &
+  PEER_NS=$!
+  # unshare may not have made the namespace yet when it is asked for it.
+  local tries=0
+  while [ "$(readlink /proc/$PEER_NS/ns/net)" = "$(readlink /proc/self/ns/net)" ]; do
+    [ $((tries += 1)) -le 100 ] || fail "no network namespace for the peer"
+    sleep 0.05
+  done
+  ip link add dusk-dev0 type veth peer name dusk-peer0 netns $PEER_NS
+  ip addr add "$1/24" dev dusk-dev0
+  ip link set dusk-dev0 up
+  in_peer ip addr add "$2/24" dev dusk-peer0
+  in_peer ip link set dusk-peer0 up
+  in_peer ip link set lo up
+}
+in_peer() { nsenter --target "$PEER_NS" --net -- "$@"; }
+
+# start_peer_in_namespace ADDRESS: kesta-peer as the server on ADDRESS in the
+# peer's namespace, state in $PEER_STATE; sets PORT.
+start_peer_in_namespace() {
+  rm -f "$PEER_STATE/ready"
+  in_peer "$PEER" --port 0 --state "$PEER_STATE" --bind "$1" >> /tmp/kesta/peer.log 2>&1 &
+  local deadline=$((SECONDS + 30))
+  until [ -s "$PEER_STATE/ready" ]; do
+    [ $SECONDS -lt $deadline ] || fail "kesta-peer did not get ready: $(cat /tmp/kesta/peer.log)"
+    sleep 0.1
+  done
+  read -r _ PORT < "$PEER_STATE/ready"
+}
+
+# key_hex NAME: the bytes of the key NAME in src/crypto/keys.h as hex text.
+key_hex() {
+  sed -n "/$1/,/};/p" "$DUSK_SOURCE_DIR/src/crypto/keys.h" | grep -o '0x[0-9a-fA-F]\{2\}' |
+    sed 's/^0x//' | tr -d '\n'
+}
+
+# device_credentials DN: sets CRED_USER and CRED_PASSWORD as the server
+# computes them, without the program's own code: the CRC-32 register of the
+# DN before its final inversion (from gzip's trailer) in 8 upper-case hex
+# digits, and those 8 characters enciphered with DES and encoded in Base64.
+device_credentials() {
+  local crc
+  crc=$(printf %s "$1" | gzip -c | tail -c 8 | head -c 4 | od -An -tu4 | tr -d ' \n')
+  CRED_USER=$(printf '%08X' $(( ~crc & 0xFFFFFFFF )))
+  CRED_PASSWORD=$(printf %s "$CRED_USER" |
+    openssl enc -des-ecb -nopad -K "$(key_hex kCredentialDesKey)" -provider legacy \
+      -provider default | base64)
+}
+
+# protect TEXT: TEXT as a "{AES256}" protected value, NUL padded, made with
+# openssl rather than the program's own code.
+protect() {
+  local pad=$(( (16 - ${#1} % 16) % 16 ))
+  printf '{AES256}%s' "$({ printf %s "$1"; head -c $pad /dev/zero; } |
+    openssl enc -aes-256-ecb -nopad -K "$(key_hex kProtectedValueKey)" | base64 -w 76)"
+}
+
+# rexec_call ARGS...: kesta-peer --rexec ARGS... in the peer's namespace;
+# sets $call_status and $call_out.
+rexec_call() {
+  set +e
+  call_out=$(in_peer "$PEER" --rexec "$@")
+  call_status=$?
+  set -e
+}
