@@ -60,8 +60,10 @@ int RunCommand(const Options& options) {
     return kExitConfinitFailed;
   }
   if (!options.confupdates.empty()) {
-    for (const std::string& entry : options.confupdates) ApplyConfigUpdate(entry);
-    return kExitOk;
+    // Every entry is tried; one that was refused or failed fails the command.
+    bool all = true;
+    for (const std::string& entry : options.confupdates) all &= ApplyConfigUpdate(entry);
+    return all ? kExitOk : kExitFailed;
   }
   if (options.probeCommand) {
     std::string zone;
@@ -77,8 +79,7 @@ int RunCommand(const Options& options) {
     return kExitOk;
   }
   if (options.md5Command) {
-    MD5FileDigest(options.fileArg);
-    return kExitOk;
+    return MD5FileDigest(options.fileArg) ? kExitOk : kExitFailed;
   }
   if (options.getCommand) return CommandNotAvailable("-get");
   if (options.instAgentCommand) return CommandNotAvailable("-instagent");

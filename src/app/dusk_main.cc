@@ -1,6 +1,7 @@
 #include "app/dusk_main.h"
 
 #include <mcheck.h>
+#include <signal.h>
 
 #include <clocale>
 #include <string>
@@ -12,6 +13,7 @@
 #include "config/config_file.h"
 #include "log/log.h"
 #include "service/service_event.h"
+#include "util/process.h"
 #include "util/product.h"
 #include "util/program.h"
 #include "util/strings.h"
@@ -56,7 +58,11 @@ void ApplyDebugOptions() {
 /// whole output and which must work before the program is configured.
 void StartLog(const std::vector<std::string>& args) {
   if (args.empty()) {
-    LogFileSave(kLogFileName, ConfiguredLogPath());
+    // A start that will be refused must not rotate the running service's
+    // log away from it: the service would go on writing into the ".prev"
+    // file, which the next start deletes.
+    if (FindProcessByName(kServiceProcessName) == 0)
+      LogFileSave(kLogFileName, ConfiguredLogPath());
     logfileInitialized = LogFileOpen(kLogFileName, ConfiguredLogPath());
     LogMessage(kLogInfo, "%s Service Initializing ...", kProductName);
     return;
@@ -100,6 +106,11 @@ void EchoChoices(const Options& options) {
 }  // namespace
 
 int DuskMain(int argc, char** argv) {
+  // A reader that went away (dusk -help | head -1) is no reason to die.
+  signal(SIGPIPE, SIG_IGN);
+  // Failures reach standard error, not only the log.
+  LogCopyErrorsToStderr(true);
+
   // Locale and where the program lives.
   setlocale(LC_ALL, "");
   GetProgramPaths(argc > 0 ? argv[0] : nullptr, &cmdPath, &installPath);

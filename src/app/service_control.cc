@@ -1,5 +1,6 @@
 #include "app/service_control.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -29,6 +30,20 @@ void SleepFully(unsigned seconds) {
   struct timespec left = {static_cast<time_t>(seconds), 0};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {
   }
+}
+
+/// Makes the service a daemon: a session of its own, so the starter's
+/// terminal and its hang-up are not its business, and standard streams on
+/// /dev/null, so that neither $(dusk) nor "ssh device dusk" waits for it to
+/// end and a closed pipe cannot kill it. Its lines still reach the log.
+void DetachFromStarter() {
+  setsid();
+  int null_fd = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (null_fd >= 0) {
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) dup2(null_fd, fd);
+    if (null_fd > STDERR_FILENO) close(null_fd);
+  }
+  LogCopyErrorsToStderr(false);
 }
 
 }  // namespace
@@ -70,6 +85,7 @@ int StartService(bool log_file_initialized, const std::string& host_option,
   if (child == 0) {
     InstallSignalHandlers();
     sigprocmask(SIG_SETMASK, &previous, nullptr);
+    DetachFromStarter();
     SleepFully(kServiceStartDelaySeconds);
     ServiceMain(host_option, port_option);
   }

@@ -105,6 +105,15 @@ bool CreateConfigFile(const std::string& install_path,
                path.c_str());
     return false;
   }
+  // A -host or -port value that would not read back (one with a line break
+  // would add keys of its own) is refused here as it is by an update.
+  for (const AppKey& key : ApplicationKeys(install_path, host_option, port_option)) {
+    const std::string problem = ConfigEntryProblem(key.key, key.new_value);
+    if (problem.empty()) continue;
+    LogMessage(kLogError, "Cannot write Config file Key %.*s - %s",
+               static_cast<int>(key.key.size()), key.key.data(), problem.c_str());
+    return false;
+  }
   LogMessage(kLogInfo, "Creating Config File %s", path.c_str());
   // Written beside the target and renamed into place, so that a power cut
   // never leaves half a file behind.
@@ -160,10 +169,15 @@ bool initConfigReg() {
   return true;
 }
 
-void ApplyConfigUpdate(std::string_view entry) {
+bool ApplyConfigUpdate(std::string_view entry) {
   entry = entry.substr(0, kConfigUpdateEntryMax);
   size_t equals = entry.find('=');
-  if (equals == std::string_view::npos) return;
+  if (equals == std::string_view::npos) {
+    // Taking "registrationinterval 60" for done would hide the typo.
+    LogMessage(kLogError, "Config update \"%.*s\" is not of the form var=val",
+               static_cast<int>(entry.size()), entry.data());
+    return false;
+  }
   std::string_view name = entry.substr(0, equals);
   std::string_view value = entry.substr(equals + 1);
   ConfigSection section = ConfigSection::kApplication;
@@ -175,12 +189,12 @@ void ApplyConfigUpdate(std::string_view entry) {
       std::string section_name(name.substr(0, slash));
       LogMessage(kLogError, "Unknown Config File Section name %s specified",
                  section_name.c_str());
-      return;
+      return false;
     }
     section = *named;
     name = name.substr(slash + 1);
   }
-  SetConfigString(section, name, value);
+  return SetConfigString(section, name, value);
 }
 
 }  // namespace dusk

@@ -55,7 +55,9 @@ bool initSvcScanReg();
 bool initConfigReg();
 
 /// Applies one "-confupdate" entry "name=value" or "section/name=value".
-void ApplyConfigUpdate(std::string_view entry);
+/// False, after an Error line, when the entry is not of that form, names a
+/// section the program does not know, or could not be written.
+bool ApplyConfigUpdate(std::string_view entry);
 
 }  // namespace dusk
 

@@ -88,6 +88,14 @@ TEST_F(ConfigInitTest, CreatesMissingOrEmptyFile) {
   EXPECT_TRUE(log.Has(kLogError, "Cannot create config file, installPath was not defined"));
 }
 
+TEST_F(ConfigInitTest, NewFileRefusesOptionsThatWouldNotReadBack) {
+  test::LogCapture log;
+  EXPECT_FALSE(initAppReg("/opt/kesta/dusk", "srv\nLogLevel=trace", ""));
+  EXPECT_TRUE(log.Has(kLogError,
+                      "Cannot write Config file Key ServerName - the value holds a line break"));
+  EXPECT_FALSE(FindConfigFile("", nullptr));
+}
+
 TEST_F(ConfigInitTest, MissingDirectoryIsNotCreated) {
   SetConfigDirectory(dir_.path() + "/dusk");
   test::LogCapture log;
@@ -139,13 +147,25 @@ TEST_F(ConfigInitTest, MissingSectionFailsAfterAddingWhatItCould) {
 TEST_F(ConfigInitTest, UpdateEntries) {
   test::WriteFile(kConf, "[Application]\nServerName=srv\n[Config]\nprobetimelimit=5\n");
   test::LogCapture log;
-  for (const char* entry : {"Config/probetimelimit=0", "config/serverprobed=1", "Bogus/x=1",
-                            "LogLevel=debug", "no equals sign", "ServerName="})
-    ApplyConfigUpdate(entry);
+  struct {
+    const char* entry;
+    bool applied;
+  } entries[] = {{"Config/probetimelimit=0", true}, {"config/serverprobed=1", true},
+                 {"Bogus/x=1", false},               {"LogLevel=debug", true},
+                 {"no equals sign", false},          {"ServerName=", true},
+                 {"[x=1", false},                    {"DeviceInfo/devdn=cn=a", true}};
+  for (const auto& e : entries) {
+    SCOPED_TRACE(e.entry);
+    EXPECT_EQ(ApplyConfigUpdate(e.entry), e.applied);
+  }
   EXPECT_TRUE(log.Has(kLogError, "Unknown Config File Section name Bogus specified"));
+  EXPECT_TRUE(log.Has(kLogError, "Config update \"no equals sign\" is not of the form var=val"));
+  EXPECT_TRUE(log.Has(kLogError,
+                      "Cannot write Config file Key [x - the key would read as a section header"));
+  // The missing [DeviceInfo] is added with its key.
   EXPECT_EQ(test::ReadFile(kConf),
             "[Application]\nLogLevel=debug\nServerName=\n[Config]\nserverprobed=1\n"
-            "probetimelimit=0\n");
+            "probetimelimit=0\n[DeviceInfo]\ndevdn=cn=a\n");
 }
 
 }  // namespace

@@ -143,13 +143,24 @@ std::string RewriteConfigText(std::string_view content, ConfigOp op, ConfigSecti
     out.append(piece.raw);
   }
   if (!out.empty() && out.back() != '\n') out.push_back('\n');
+  // A key for a section the file lacks goes into that section, new at the
+  // end, rather than nowhere.
+  if (op == ConfigOp::kInsert && !done && IsValidConfigSection(section) &&
+      !ConfigTextHasSection(content, section)) {
+    out.append(SectionHeader(section)).append("\n");
+    out.append(key).append("=").append(value).append("\n");
+  }
   return out;
 }
 
 std::string ConfigEntryProblem(std::string_view key, std::string_view value) {
+  if (key.empty()) return "the key is empty";
   if (key.find_first_of("=\n\r") != std::string_view::npos ||
       key.find('\0') != std::string_view::npos)
     return "the key holds a character a key line cannot carry";
+  // The line is read back by its first characters before its "=".
+  if (IsConfigComment(key)) return "the key would read as a comment";
+  if (IsConfigSection(key)) return "the key would read as a section header";
   if (value.find('\n') != std::string_view::npos ||
       value.find('\0') != std::string_view::npos)
     return "the value holds a line break";

@@ -80,7 +80,8 @@ bool FindConfigValueInText(std::string_view content, ConfigSection section,
 
 /// |content| with one key inserted, replaced or deleted. Lines that are not
 /// changed are copied byte for byte; a last line without a line break gets
-/// one.
+/// one. A key inserted into a section the text lacks comes at the end, under
+/// a new header of that section.
 std::string RewriteConfigText(std::string_view content, ConfigOp op, ConfigSection section,
                               std::string_view key, std::string_view value);
 

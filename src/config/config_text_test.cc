@@ -79,7 +79,7 @@ TEST(ConfigTextTest, Rewrites) {
     ConfigSection section;
     const char* key;
     const char* value;
-    const char* expected;
+    std::string expected;
   } cases[] = {
       {"replace keeps the file's letter case", ConfigOp::kReplace, ConfigSection::kConfig, "serverprobed",
        "1",
@@ -95,10 +95,10 @@ TEST(ConfigTextTest, Rewrites) {
       {"delete", ConfigOp::kDelete, ConfigSection::kApplication, "SHARED", "",
        "# comment\n[Application]\n[Config]\nServerProbed=0\nShared=config\n"
        "[ServiceScan]\nzelexecd=\n"},
-      {"missing section changes nothing", ConfigOp::kInsert, ConfigSection::kDeviceInfo, "devdn", "x",
-       kFile.c_str()},
+      {"missing section added at the end", ConfigOp::kInsert, ConfigSection::kDeviceInfo,
+       "devdn", "x", kFile + "[DeviceInfo]\ndevdn=x\n"},
       {"missing key changes nothing", ConfigOp::kReplace, ConfigSection::kApplication, "none", "x",
-       kFile.c_str()},
+       kFile},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -150,6 +150,22 @@ TEST(ConfigTextTest, EntriesThatCannotBeReadBack) {
   EXPECT_NE(ConfigEntryProblem("k", "a\nServerName=evil"), "");
   EXPECT_NE(ConfigEntryProblem("a=b", "c"), "");
   EXPECT_NE(ConfigEntryProblem("k", std::string("a\0b", 3)), "");
+  // Keys that would read back as something else, or as nothing.
+  struct {
+    const char* key;
+    const char* problem;
+  } keys[] = {{"", "the key is empty"},
+              {"[x", "the key would read as a section header"},
+              {"#k", "the key would read as a comment"},
+              {";k", "the key would read as a comment"},
+              {"//k", "the key would read as a comment"},
+              {" k", "the key would read as a comment"},
+              {"\tk", ""},
+              {"k[", ""}};
+  for (const auto& c : keys) {
+    SCOPED_TRACE(c.key);
+    EXPECT_EQ(ConfigEntryProblem(c.key, "1"), c.problem);
+  }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "util/stop_request.h"
+
 namespace dusk {
 
 namespace {
@@ -20,20 +22,23 @@ int WaitMs(std::chrono::milliseconds idle, HttpClock::time_point deadline) {
   return static_cast<int>(wait.count());
 }
 
-/// Waits for |events| on |fd|. True when they came; false on time-out or
-/// failure. Signals do not cut the wait short.
+/// Waits for |events| on |fd|. True when they came; false on time-out,
+/// failure, or a stop request, which is looked at at least once a second.
+/// Other signals do not cut the wait short.
 bool WaitFor(int fd, short events, std::chrono::milliseconds idle,
              HttpClock::time_point deadline) {
   HttpClock::time_point idle_end = HttpClock::now() + idle;
   for (;;) {
+    if (StopRequested()) return false;
     int wait = WaitMs(std::chrono::duration_cast<std::chrono::milliseconds>(
                           idle_end - HttpClock::now()),
                       deadline);
+    const bool last = wait <= kStopCheckIntervalMs;
     struct pollfd entry = {fd, events, 0};
-    int ready = poll(&entry, 1, wait);
+    int ready = poll(&entry, 1, last ? wait : kStopCheckIntervalMs);
     if (ready > 0) return true;
-    if (ready == 0) return false;
-    if (errno != EINTR) return false;
+    if (ready == 0 && last) return false;
+    if (ready < 0 && errno != EINTR) return false;
   }
 }
 

@@ -35,7 +35,8 @@ void HttpSession::Fail(int code) {
 
 HttpClock::time_point HttpSession::Deadline(Phase phase) const {
   if (phase == Phase::kHead) return head_deadline_;
-  return HttpBodyDeadline(body_start_, body_received_, timeouts_);
+  return std::min(HttpBodyDeadline(body_start_, body_received_, timeouts_),
+                  exchange_deadline_);
 }
 
 bool HttpSession::Fill(Phase phase) {
@@ -108,13 +109,19 @@ void HttpSessionReset(HttpSession& session) {
   session.status_ = 0;
   session.content_length_ = 0;
   session.timeouts_ = HttpGetTimeouts();
+  session.exchange_deadline_ = HttpClock::time_point::max();
   session.body_received_ = 0;
 }
 
 bool HttpSessionValid(const HttpSession& session) { return session.socket_.valid(); }
 
-int HttpConnect(HttpSession& session, std::string_view host, int port) {
+int HttpConnect(HttpSession& session, std::string_view host, int port,
+                std::chrono::milliseconds exchange_limit) {
   HttpSessionReset(session);
+  std::chrono::milliseconds limit = session.timeouts_.exchange;
+  if (exchange_limit.count() > 0 && (limit.count() <= 0 || exchange_limit < limit))
+    limit = exchange_limit;
+  if (limit.count() > 0) session.exchange_deadline_ = HttpClock::now() + limit;
   if (host.empty() || host.size() > kHostMax || port < 1 || port > 65535)
     return kHttpBadHost;
   std::string name(host);
@@ -127,8 +134,10 @@ int HttpConnect(HttpSession& session, std::string_view host, int port) {
   if (!socket_fd) return kHttpCannotCreateSocket;
   int on = 1;
   setsockopt(socket_fd.get(), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  std::chrono::milliseconds connect_wait = session.timeouts_.connect;
+  if (limit.count() > 0) connect_wait = std::min(connect_wait, limit);
   if (!SetNonBlocking(socket_fd.get()) ||
-      !ConnectWithin(socket_fd.get(), address, session.timeouts_.connect))
+      !ConnectWithin(socket_fd.get(), address, connect_wait))
     return kHttpCannotConnect;
   session.host_ = std::move(name);
   session.port_ = port;
@@ -165,7 +174,8 @@ bool HttpSendRequest(HttpSession& session, int verb, std::string_view url,
     session.status_ = kHttpInvalidUrl;
     return false;
   }
-  session.head_deadline_ = HttpClock::now() + session.timeouts_.head;
+  session.head_deadline_ =
+      std::min(HttpClock::now() + session.timeouts_.head, session.exchange_deadline_);
   std::string head = BuildRequestHead(word, url, session.headers_, body.size());
   if (WriteWithin(session.socket_.get(), head, session.timeouts_.idle,
                   session.head_deadline_) < head.size()) {

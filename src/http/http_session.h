@@ -41,8 +41,11 @@ bool HttpSessionValid(const HttpSession& session);
 /// kHttpBadHost (empty host, a host over 255 characters, a port outside
 /// 1..65535, a name that does not resolve), kHttpCannotCreateSocket or
 /// kHttpCannotConnect (refused, unreachable, or no answer within the
-/// connect time-out). On failure the session is left reset.
-int HttpConnect(HttpSession& session, std::string_view host, int port);
+/// connect time-out). On failure the session is left reset. A non-zero
+/// |exchange_limit| bounds the whole exchange from now on (it only ever
+/// shortens a limit set process-wide).
+int HttpConnect(HttpSession& session, std::string_view host, int port,
+                std::chrono::milliseconds exchange_limit = std::chrono::milliseconds(0));
 /// Resets the session and takes |socket|, already connected to
 /// |host|:|port|, as HttpConnect would have left it. For callers that make
 /// the connection by other means (the tests hand in a socketpair).
@@ -100,7 +103,7 @@ class HttpSession {
  private:
   friend void HttpSessionReset(HttpSession&);
   friend bool HttpSessionValid(const HttpSession&);
-  friend int HttpConnect(HttpSession&, std::string_view, int);
+  friend int HttpConnect(HttpSession&, std::string_view, int, std::chrono::milliseconds);
   friend void HttpAdoptConnection(HttpSession&, UniqueFd, std::string_view, int);
   friend void HttpAddHeaders(HttpSession&, std::string_view);
   friend bool HttpSendRequest(HttpSession&, int, std::string_view, std::string_view);
@@ -142,6 +145,8 @@ class HttpSession {
   std::string pending_;
   size_t pending_at_ = 0;
   HttpTimeouts timeouts_;
+  /// The end of the whole exchange; time_point::max() without a limit.
+  HttpClock::time_point exchange_deadline_ = HttpClock::time_point::max();
   HttpClock::time_point head_deadline_;
   HttpClock::time_point body_start_;
   uint64_t body_received_ = 0;

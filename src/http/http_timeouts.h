@@ -14,7 +14,11 @@
 //     must end by its start + kHttpBodyGrace + one second for every
 //     kHttpBodyMinRate bytes received so far. A server that keeps up that
 //     average is never cut off, however large the file; one that trickles
-//     slower is cut off, and the caller's size check sees the short body.
+//     slower is cut off, and the caller's size check sees the short body;
+//   - a session may also be given a limit for the whole exchange, from the
+//     connect to the last byte, which no phase may pass (the small answers
+//     of the server's own requests have one; a download has none);
+//   - a stop request of the service ends any wait within a second.
 //
 // The values are process-wide and read when a session connects; tests set
 // short ones instead of waiting for the real ones.
@@ -38,6 +42,8 @@ struct HttpTimeouts {
   std::chrono::milliseconds head = kHttpHeadLimit;
   std::chrono::milliseconds body_grace = kHttpBodyGrace;
   uint64_t body_min_rate = kHttpBodyMinRate;  ///< bytes per second, above 0
+  /// The whole exchange, from the connect on; 0 = no limit.
+  std::chrono::milliseconds exchange{0};
 };
 
 /// Sets the waits of sessions connected from now on.

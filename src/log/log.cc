@@ -27,6 +27,8 @@ struct LogState {
   /// The open log file; invalid while no file is open.
   UniqueFd file;
   std::function<void(int, std::string_view)> observer;
+  /// Error and Fatal lines also go to standard error.
+  bool errors_to_stderr = false;
 };
 
 LogState& State() {
@@ -40,6 +42,14 @@ LogState& State() {
 void WriteConsole(const char* line, size_t size) {
   fflush(stdout);
   WriteAll(STDOUT_FILENO, std::string_view(line, size));
+}
+
+/// True when standard output and standard error are the same file, so a
+/// line written to one is already on the other.
+bool StderrIsStdout() {
+  struct stat out, err;
+  return fstat(STDOUT_FILENO, &out) == 0 && fstat(STDERR_FILENO, &err) == 0 &&
+         out.st_dev == err.st_dev && out.st_ino == err.st_ino;
 }
 
 }  // namespace
@@ -71,6 +81,9 @@ void LogMessage(int level_and_flags, const char* format, ...) {
   if (state.observer) state.observer(level, std::string_view(message, message_size));
 
   const char* tag = LogTag(level);
+  const bool to_stderr =
+      state.errors_to_stderr && (level == kLogError || level == kLogFatal);
+  bool on_stdout = !state.file || echo || level == kLogFatal;
   if (state.file) {
     char stamp[64];
     time_t now = time(nullptr);
@@ -85,14 +98,18 @@ void LogMessage(int level_and_flags, const char* format, ...) {
       WriteAll(state.file.get(),
                std::string_view(line, std::min(static_cast<size_t>(size), sizeof line - 1)));
     }
-    if (!echo && level != kLogFatal) return;
   }
+  if (!on_stdout && !to_stderr) return;
   char console[16 + kLogMessageMax + 2];
   int size = snprintf(console, sizeof console, "%s%.*s\n", tag,
                       static_cast<int>(message_size), message);
-  if (size > 0)
-    WriteConsole(console, std::min(static_cast<size_t>(size), sizeof console - 1));
+  if (size <= 0) return;
+  const std::string_view line(console, std::min(static_cast<size_t>(size), sizeof console - 1));
+  if (on_stdout) WriteConsole(line.data(), line.size());
+  if (to_stderr && !(on_stdout && StderrIsStdout())) WriteAll(STDERR_FILENO, line);
 }
+
+void LogCopyErrorsToStderr(bool copy) { State().errors_to_stderr = copy; }
 
 void LogLevel(int level) {
   LogState& state = State();
@@ -117,6 +134,7 @@ void LogReset() {
   state.file_name.clear();
   state.observer = nullptr;
   state.level = kLogInfo;
+  state.errors_to_stderr = false;
 }
 
 void LogSetObserver(std::function<void(int, std::string_view)> observer) {
@@ -129,7 +147,7 @@ bool LogFilePath(const std::string& name, const LogDirectory& directory,
   *path_out = name;
   if (!directory) return false;
   if (!directory->empty() && !FileExists(*directory)) {
-    if (!CreateDirectory(*directory, 0777)) {
+    if (!CreateDirectory(*directory, kLogDirectoryMode)) {
       LogMessage(kLogError, "Failed to create Log directory %s", directory->c_str());
       return false;
     }
@@ -147,14 +165,15 @@ bool LogFileOpen(const std::string& name, const LogDirectory& directory) {
   LogFilePath(name, directory, &state.file_name);
   LogMessage(kLogDebug, "Log File Path Used: %s", state.file_name.c_str());
   bool existed = FileExists(state.file_name);
-  UniqueFd fd(open(state.file_name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0666));
+  UniqueFd fd(open(state.file_name.c_str(),
+                   O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kLogFileMode));
   if (!fd) {
     int err = errno;
     LogMessage(kLogError, "Could not open log file %s - %s",
                state.file_name.c_str(), ErrorText(err).c_str());
     return false;
   }
-  if (!existed) fchmod(fd.get(), 0666);
+  if (!existed) fchmod(fd.get(), kLogFileMode);
   state.file = std::move(fd);
   return true;
 }
@@ -164,7 +183,12 @@ void LogFileSave(const std::string& name, const LogDirectory& directory) {
   LogMessage(kLogTrace, "LogFileSave: fname=%s", name.c_str());
   std::string path;
   LogFilePath(name, directory, &path);
-  if (!FileExists(path)) return;
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) return;
+  if (!S_ISREG(st.st_mode)) {
+    LogMessage(kLogError, "Failed to Save %s - not a regular file", path.c_str());
+    return;
+  }
   std::string previous = path + ".prev";
   DeleteFile(previous);
   LogMessage(kLogDebug, "Saving previous %s", path.c_str());

@@ -8,6 +8,8 @@
 // (they share the file after the fork) never mix inside a line, and a line
 // is on its way to the disk when LogMessage returns.
 
+#include <sys/types.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -44,6 +46,17 @@ inline constexpr char kLogFileName[] = "dusk.log";
 void LogMessage(int level_and_flags, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 
+/// Makes Error and Fatal lines also reach standard error (a command's, so
+/// that a failure shows where a script or an administrator looks for it).
+/// A line that already went to standard output is not written again when
+/// standard error is the same file.
+void LogCopyErrorsToStderr(bool copy);
+
+/// Mode of the log directory when the log creates it.
+inline constexpr mode_t kLogDirectoryMode = 0755;
+/// Mode of a new log file (an existing one keeps its mode).
+inline constexpr mode_t kLogFileMode = 0666;
+
 /// Sets the level; does nothing once logging has been switched off.
 void LogLevel(int level);
 /// The current level (6 at start).
@@ -57,12 +70,14 @@ bool LogDisabled();
 /// configured (the log is then the bare name in the current directory).
 using LogDirectory = std::optional<std::string>;
 
-/// Opens (creating with mode 0666) the log file |name| in |directory|. True
-/// when the log is usable; false after an Error line when it cannot be
-/// opened, and later lines then go to standard output.
+/// Opens (creating with kLogFileMode) the log file |name| in |directory|.
+/// A symbolic link there is never followed: the service writes as root into
+/// a directory others may write to. True when the log is usable; false after
+/// an Error line when it cannot be opened, and later lines then go to
+/// standard output.
 bool LogFileOpen(const std::string& name, const LogDirectory& directory);
 /// Keeps the current log file |name| in |directory| as |name| + ".prev" (one
-/// older generation).
+/// older generation). Only a regular file is moved.
 void LogFileSave(const std::string& name, const LogDirectory& directory);
 /// Closes the log file.
 void LogFileClose();
@@ -72,7 +87,7 @@ bool LogFileIsOpen();
 const std::string& LogFileName();
 
 /// Works out where |name| lives: |path_out| = directory + "/" + name,
-/// creating the directory (one level) when missing. False, with |path_out|
+/// creating the directory (one level, kLogDirectoryMode) when missing. False, with |path_out|
 /// the bare name, when there is no directory or it cannot be created.
 bool LogFilePath(const std::string& name, const LogDirectory& directory,
                  std::string* path_out);

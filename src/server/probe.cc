@@ -36,9 +36,13 @@ bool _probeKESTAServer(const std::string& host, const std::string& port,
     return false;
   }
   if (HttpGetContentLength(session) > 0) {
+    // The zone is in the first lines; an endless body is not read to its
+    // end.
     std::string line;
     const std::string_view prefix = kZonePrefix;
-    while (HttpReadLine(session, &line)) {
+    size_t taken = 0;
+    while (taken < kServerAnswerBodyMax && HttpReadLine(session, &line)) {
+      taken += line.size() + 1;
       if (strStartsWith(line, prefix)) *zone = strCut(line.substr(prefix.size()), kZoneMax);
     }
   }

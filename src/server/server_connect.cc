@@ -7,7 +7,7 @@ namespace dusk {
 
 bool ConnectToServer(HttpSession& session, const std::string& host,
                      const std::string& port, const std::string& server) {
-  int connected = HttpConnect(session, host, strToInt(port));
+  int connected = HttpConnect(session, host, strToInt(port), kServerExchangeLimit);
   if (connected == 0) return true;
   LogMessage(kLogInfo, "KESTA Server %s Not Available - %s\n\n", server.c_str(),
              HttpErrorText(connected));

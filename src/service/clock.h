@@ -1,6 +1,8 @@
 #ifndef DUSK_SERVICE_CLOCK_H_
 #define DUSK_SERVICE_CLOCK_H_
 
+#include <time.h>
+
 #include <ctime>
 
 namespace dusk {
@@ -11,14 +13,22 @@ namespace dusk {
 class Clock {
  public:
   virtual ~Clock() = default;
-  /// Whole seconds since the epoch.
+  /// Whole seconds on a clock that only moves forward; never 0, which the
+  /// timers keep for "never".
   virtual time_t Now() = 0;
 };
 
-/// The clock of the running service: time().
-class SystemClock final : public Clock {
+/// The clock of the running service: seconds since boot (CLOCK_BOOTTIME),
+/// suspended time included. Thin clients without a clock battery set the
+/// date after they boot, and anyone may set it later: intervals measured on
+/// the wall clock would then stop the service at once or never probe again.
+class BootClock final : public Clock {
  public:
-  time_t Now() override { return time(nullptr); }
+  time_t Now() override {
+    struct timespec now = {};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return now.tv_sec + 1;
+  }
 };
 
 }  // namespace dusk

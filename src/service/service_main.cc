@@ -13,6 +13,7 @@
 #include "service/service_rexec.h"
 #include "service/service_signals.h"
 #include "service/service_timers.h"
+#include "util/stop_request.h"
 
 namespace dusk {
 
@@ -156,12 +157,15 @@ ServiceStep RunServicePass(ServiceContext& context) {
     LoadServerProbed(&state.probe);
     if (!ProbeServerOnSchedule(context, now)) return ServiceStep::kShutdown;
 
-    if (state.probe.serverProbed != 0) {
+    // A stop cuts the exchange under way short; the rest of the pass is not
+    // begun, so no further exchange fails on its account.
+    if (state.probe.serverProbed != 0 && !StopRequested()) {
       // A registration that gathered the device information lends it to
       // the scan of the same pass.
       const bool info_gathered = RegisterOnSchedule(context, now);
-      ScanServicesOnSchedule(context, now, info_gathered);
+      if (!StopRequested()) ScanServicesOnSchedule(context, now, info_gathered);
     }
+    if (StopRequested()) return ServiceStep::kContinue;
     // While the agent is missing, the server may ask for it to be installed.
     KeepListenerWhileAgentMissing(context);
   }
@@ -204,7 +208,10 @@ ServiceStep ServiceEventStep(ServiceContext& context, ServiceEvent event) {
 void FinishService(ServiceContext& context) {
   ServiceState& state = context.state;
   // The server learns that the device goes away; it cannot be told when it
-  // never answered. Whatever it says, the service ends.
+  // never answered. Whatever it says, the service ends: the stop that led
+  // here is forgotten so that this last exchange is not cut short at once,
+  // and its own limit bounds it (a second stop still cuts it).
+  ClearStopRequest();
   if (state.probe.serverProbed != 0 && context.server != nullptr)
     context.server->UnRegister(state.host, state.port);
   LogMessage(kLogInfo, "Service Shutdown");
@@ -223,7 +230,7 @@ void ServiceShutdown(ServiceContext& context) {
 
 void ServiceMain(const std::string& host_option, const std::string& port_option) {
   LogMessage(kLogTrace, "ServiceMain:");
-  SystemClock clock;
+  BootClock clock;
   KestaServerCalls server;
   ServiceContext context;
   context.clock = &clock;

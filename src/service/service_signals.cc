@@ -21,19 +21,27 @@ std::atomic<int> pendingSignal{0};
 }  // namespace
 
 void ServiceSignal(int signal_number) {
-  pendingSignal.store(signal_number);
-  // Waits inside a pass (a remote request's peeks and writes) give up on a
-  // stop at once rather than after the pass.
-  if (SignalEvent(signal_number) == ServiceEvent::kStop) RequestStop();
+  // A stop is never replaced: signals that arrive together are delivered
+  // lowest number last, so a SIGHUP sent with or after a SIGTERM would
+  // otherwise undo the stop. Waits inside a pass (a server exchange, a
+  // remote request's peeks and writes) see the stop at once.
+  if (SignalEvent(signal_number) == ServiceEvent::kStop) {
+    RequestStop();
+    pendingSignal.store(signal_number);
+  } else if (!StopRequested()) {
+    pendingSignal.store(signal_number);
+  }
 }
 
 void InstallSignalHandlers() {
+  constexpr int kControlSignals[] = {SIGUSR1, SIGUSR2, SIGTERM, SIGHUP, SIGINT};
   struct sigaction action = {};
   action.sa_handler = ServiceSignal;
+  // One handler at a time: none interrupts another halfway.
   sigemptyset(&action.sa_mask);
+  for (int signal_number : kControlSignals) sigaddset(&action.sa_mask, signal_number);
   action.sa_flags = SA_RESTART;
-  for (int signal_number : {SIGUSR1, SIGUSR2, SIGTERM, SIGHUP, SIGINT})
-    sigaction(signal_number, &action, nullptr);
+  for (int signal_number : kControlSignals) sigaction(signal_number, &action, nullptr);
 }
 
 ServiceEvent SignalEvent(int signal_number) {
@@ -54,12 +62,12 @@ ServiceEvent SignalEvent(int signal_number) {
 
 ServiceEvent TakeServiceEvent() {
   int signal_number = pendingSignal.exchange(0);
-  if (signal_number == 0) return ServiceEvent::kNone;
-  LogMessage(kLogTrace, "ServiceSignal: signal=%d", signal_number);
-  return SignalEvent(signal_number);
+  if (signal_number == 0 && !StopRequested()) return ServiceEvent::kNone;
+  if (signal_number != 0) LogMessage(kLogTrace, "ServiceSignal: signal=%d", signal_number);
+  return StopRequested() ? ServiceEvent::kStop : SignalEvent(signal_number);
 }
 
-bool ServiceEventPending() { return pendingSignal.load() != 0; }
+bool ServiceEventPending() { return pendingSignal.load() != 0 || StopRequested(); }
 
 void ClearServiceEvent() { pendingSignal.store(0); }
 

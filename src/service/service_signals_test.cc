@@ -35,6 +35,11 @@ TEST(ServiceSignalsTest, EachControlSignalRecordsItsEvent) {
     EXPECT_EQ(TakeServiceEvent(), c.event);
     EXPECT_EQ(log.messages(), std::vector<std::string>{
                                   "ServiceSignal: signal=" + std::to_string(c.signal_number)});
+    // A stop stays pending until the shutdown forgets it.
+    if (c.event == ServiceEvent::kStop) {
+      EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kStop);
+      ClearStopRequest();
+    }
     EXPECT_FALSE(ServiceEventPending());
     EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kNone);
   }
@@ -47,6 +52,19 @@ TEST(ServiceSignalsTest, LastSignalBeforeTheLoopActsWins) {
   ASSERT_EQ(raise(SIGUSR2), 0);
   EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kResume);
   EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kNone);
+}
+
+// Signals that arrive together are handled lowest number last: a SIGHUP
+// with a SIGTERM must not turn the stop into an interrupt, whatever the order.
+TEST(ServiceSignalsTest, StopIsNeverReplaced) {
+  InstallSignalHandlers();
+  for (const std::vector<int>& signals : std::vector<std::vector<int>>{
+           {SIGTERM, SIGHUP}, {SIGHUP, SIGTERM}, {SIGINT, SIGUSR1, SIGUSR2}}) {
+    for (int signal_number : signals) ASSERT_EQ(raise(signal_number), 0);
+    EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kStop);
+    ClearStopRequest();
+    EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kNone);
+  }
 }
 
 TEST(ServiceSignalsTest, OtherSignalsAreNoEvent) {

@@ -17,8 +17,11 @@ constexpr bool EverySettingHasADefault() {
 }
 static_assert(EverySettingHasADefault(), "a timer key is missing from kConfigIntDefaults");
 
-/// |since| + |interval| < |now|, without overflow for any setting.
+/// |since| + |interval| < |now|, without overflow for any setting. A time
+/// of 0 stands for "never", and anything is due after never: the clock
+/// counts from boot, so 0 + an interval may well lie ahead.
 bool After(time_t now, time_t since, const std::optional<int>& interval) {
+  if (since == 0) return true;
   return static_cast<int64_t>(now) > static_cast<int64_t>(since) + interval.value_or(0);
 }
 

@@ -1,9 +1,14 @@
 #include "service/service_timers.h"
 
+#include <time.h>
+
 #include <climits>
+#include <cstdlib>
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "service/clock.h"
 
 namespace dusk {
 namespace {
@@ -60,6 +65,33 @@ TEST(ServiceTimersTest, RegistrationRetryWaitsForItsInterval) {
     registration.registrationAttemptTime = c.attempt;
     EXPECT_EQ(RegistrationAttemptAllowed(timers, registration, kNow), c.allowed);
   }
+}
+
+// The service counts seconds from boot: work never done (time 0) is due at
+// once, even when the device booted less than an interval ago.
+TEST(ServiceTimersTest, NeverDoneIsDueRightAfterBoot) {
+  constexpr time_t kSoonAfterBoot = 40;
+  TimerSettings timers;
+  timers.registrationInterval = 86400;
+  timers.servicescanInterval = 1800;
+  RegistrationState registration;
+  EXPECT_TRUE(RegistrationDue(timers, registration, false, kSoonAfterBoot));
+  EXPECT_TRUE(ServiceScanDue(timers, registration, false, kSoonAfterBoot));
+  registration.servicescanTime = kSoonAfterBoot - 5;
+  EXPECT_FALSE(ServiceScanDue(timers, registration, false, kSoonAfterBoot));
+}
+
+// Intervals are measured on the boot clock, which a new date does not move.
+TEST(ServiceTimersTest, ServiceClockIsTheBootClock) {
+  struct timespec boot = {};
+  ASSERT_EQ(clock_gettime(CLOCK_BOOTTIME, &boot), 0);
+  BootClock clock;
+  const time_t now = clock.Now();
+  EXPECT_GE(now, 1);
+  EXPECT_LE(now - boot.tv_sec, 2);
+  EXPECT_GE(now - boot.tv_sec, 0);
+  EXPECT_GT(std::llabs(static_cast<long long>(time(nullptr) - now)), 365LL * 86400)
+      << "the service clock follows the date";
 }
 
 }  // namespace

@@ -27,15 +27,17 @@ for file in "$dir"/*; do
 done
 expect_eq "$(md5sum < "$dir/abc" | cut -d' ' -f1)" 900150983cd24fb0d6963f7d28e17f72 "md5sum of abc"
 
+# No digest is a failed command; its Error line reaches standard error too.
 run_dusk -md5 "$dir/missing"
-expect_eq "$status" 0 "status for a missing file"
+expect_eq "$status" 1 "status for a missing file"
 expect_eq "$out" "  Warn: Filename specified $dir/missing does not exist" "missing file"
 
 run_dusk -md5 "$dir"
-expect_eq "$status" 0 "status for a directory"
+expect_eq "$status" 1 "status for a directory"
 expect_eq "$out" " Error: Failed to generate MD5 for file $dir" "directory"
+expect_contains "$err" " Error: Failed to generate MD5 for file $dir" "directory on stderr"
 
 run_dusk -md5
-expect_eq "$status" 0 "status without a file"
+expect_eq "$status" 1 "status without a file"
 expect_eq "$out" "  Warn: Must specify a filename" "no file"
 echo PASS

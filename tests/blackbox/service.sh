@@ -29,12 +29,14 @@ expect_eq "$status" 0 "-confinit"
 # start_dusk: run_dusk without arguments. The service keeps the command's
 # standard output, so that goes to a file, not to a pipe that would stay
 # open as long as the service runs.
+# start_dusk: run_dusk without arguments. The service detaches from the
+# command's standard streams, so $(dusk) ends with the command, not with the
+# service (124: it did not).
 start_dusk() {
   set +e
-  "$DUSK" > /tmp/kesta/start.out
+  out=$(timeout 10 "$DUSK")
   status=$?
   set -e
-  out=$(cat /tmp/kesta/start.out)
 }
 
 stage "start"
@@ -57,12 +59,16 @@ grep -qx "serverprobed=1" $CONF || fail "serverprobed=1 not kept"
 expect_eq "$(grep -l '^GET /proc/Zelmar?' $PEER_STATE/requests/* | wc -l)" 1 "probe requests"
 
 stage "second start refused"
-# A second start is refused; it rotates the log, so the running service
-# goes on writing into dusk.log.prev.
+# A second start is refused and leaves the running service's log where it
+# is: the refusal is appended to it, nothing is rotated.
+rm -f $LOG_DIR/dusk.log.prev
 start_dusk
 expect_eq "$status" 1 "second start status"
 expect_contains "$out" " Error: The KESTA-DUSK Service is already running - pid $service" "second start"
-SERVICE_LOG=$LOG_DIR/dusk.log.prev
+[ ! -e $LOG_DIR/dusk.log.prev ] || fail "the refused start rotated the service's log"
+log_has $LOG_DIR/dusk.log "The KESTA-DUSK Service is already running - pid $service" ||
+  fail "the refusal is not in the service's log"
+SERVICE_LOG=$LOG_DIR/dusk.log
 
 stage "resume and interrupt"
 run_dusk -resume
@@ -105,6 +111,21 @@ grep -qF "Info: KESTA-DUSK: KESTA Server 127.0.0.1:$((PORT + 1)) Not Available -
 wait_for_exit $service
 expect_eq "$(exit_code_of $service)" 0 "exit status after the time limit"
 grep -qx "serverprobed=0" $CONF || fail "serverprobed changed by the shutdown"
+
+stage "a closed pipe"
+# The service's standard output is not the pipe it was started with: a Fatal
+# line (no SMBIOS library) after the reader went away does not kill it.
+run_dusk -confupdate ServerPort=$PORT -confupdate Config/serverprobed=1
+expect_eq "$status" 0 "-confupdate"
+rm "$INSTALL_DIR/biosinfo.so"
+out=$("$DUSK" | head -n 1)
+service=$(service_pid)
+[ -n "$service" ] || fail "no start line in [$out]"
+wait_for_log $LOG_DIR/dusk.log "Failed to query SMBIOS information for this Device"
+expect_eq "$(exit_code_of $service)" running "the service after its Fatal line"
+run_dusk -stop
+wait_for_exit $service
+expect_eq "$(exit_code_of $service)" 0 "exit status after a Fatal line"
 
 stage "no service left"
 # Nothing named dusk is left to control.

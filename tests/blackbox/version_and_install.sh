@@ -13,6 +13,7 @@ expect_eq "$out" "KESTA Release: 7.8 KESTA-DUSK Build: 33 Revision: 1" "-version
 run_dusk -help
 expect_eq "$status" 251 "-help without a configuration"
 expect_contains "$out" " Fatal: Not Properly installed" "-help without a configuration"
+expect_contains "$err" " Fatal: Not Properly installed" "stderr without a configuration"
 case "$out" in *Usage:*) fail "usage shown without a configuration" ;; esac
 
 run_dusk -confinit
@@ -35,16 +36,27 @@ grep -q "Info: KESTA-DUSK: ExitCode: 0" /etc/kesta/dusk/log/dusk.log || fail "no
 
 run_dusk -install
 expect_eq "$status" 254 "-install is not an option"
+expect_contains "$err" " Error: Invalid command line argument -install" "stderr of -install"
 grep -q "Error: KESTA-DUSK: Invalid command line argument -install" /etc/kesta/dusk/log/dusk.log \
   || fail "no Error line for -install"
 
+# Every entry is tried; one refused entry fails the command, on stderr too.
 run_dusk -confupdate LogLevel=debug -confupdate Config/probetimelimit=0 -confupdate Bogus/x=1
-expect_eq "$status" 0 "-confupdate status"
+expect_eq "$status" 1 "-confupdate status with an unknown section"
+expect_contains "$err" " Error: Unknown Config File Section name Bogus specified" "stderr of -confupdate"
 grep -qx "LogLevel=debug" $CONF || fail "LogLevel not updated"
 grep -qx "probetimelimit=0" $CONF || fail "probetimelimit not updated"
 grep -q "Unknown Config File Section name Bogus specified" /etc/kesta/dusk/log/dusk.log \
   || fail "no Error line for Bogus"
 grep -qx "probetimelimit=86400" $CONF.prev || fail "dusk.conf.prev does not hold the previous content"
+
+# A key that would read back as a header is refused, and the file is kept.
+before=$(cat $CONF)
+run_dusk -confupdate '[x=1'
+expect_eq "$status" 1 "-confupdate of a header-like key"
+expect_contains "$err" "Cannot write Config file Key [x - the key would read as a section header" \
+  "stderr of a refused key"
+expect_eq "$(cat $CONF)" "$before" "dusk.conf after a refused key"
 
 # A second -confinit completes nothing and keeps what the administrator set.
 before=$(cat $CONF)

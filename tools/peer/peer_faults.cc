@@ -56,6 +56,7 @@ std::optional<Fault> ParseFaultLine(std::string_view line, std::string* error) {
       {"close-before-headers", FaultMode::kCloseBeforeHeaders, false, false},
       {"close", FaultMode::kClose, false, false},
       {"stall", FaultMode::kStall, false, true},
+      {"endless", FaultMode::kEndless, false, false},
       {"raw", FaultMode::kRaw, true, true},
       {"dn", FaultMode::kDn, true, true},
   };

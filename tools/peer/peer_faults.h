@@ -17,6 +17,8 @@
 //   close                 close without answering a byte
 //   stall [SECONDS]       answer nothing; hold the connection until the client
 //                         leaves (or SECONDS pass, 600 by default)
+//   endless               answer 200 with a huge Content-Length and send body
+//                         lines until the client leaves (10 minutes at most)
 //   raw FILE              send the bytes of FILE (relative to the state
 //                         directory unless absolute) as the whole answer
 //   dn TEXT               answer a registration request as usual, but with
@@ -33,7 +35,16 @@
 
 namespace dusk::peer {
 
-enum class FaultMode { kStatus, kEmpty200, kCloseBeforeHeaders, kClose, kStall, kRaw, kDn };
+enum class FaultMode {
+  kStatus,
+  kEmpty200,
+  kCloseBeforeHeaders,
+  kClose,
+  kStall,
+  kEndless,
+  kRaw,
+  kDn
+};
 
 struct Fault {
   std::string line;  ///< the line as written

@@ -104,6 +104,15 @@ std::string ShowFault(int fd, const Fault& fault, const std::string& state_dir) 
     case FaultMode::kStall:
       DrainUntilClosed(fd, fault.arg.empty() ? kDefaultStallSeconds : strToInt(fault.arg));
       return "stalled";
+    case FaultMode::kEndless: {
+      constexpr auto kEndlessLimit = std::chrono::minutes(10);
+      const auto end = std::chrono::steady_clock::now() + kEndlessLimit;
+      const std::string lines(64 * 1024, '\n');
+      if (SendAll(fd, "HTTP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\n"))
+        while (std::chrono::steady_clock::now() < end && SendAll(fd, lines)) {
+        }
+      return "endless body";
+    }
     case FaultMode::kDn:
       return "?";  // answered by Route
     case FaultMode::kRaw: {

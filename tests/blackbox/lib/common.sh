@@ -29,12 +29,14 @@ install_dusk() {
   [ -f "$lib" ] && cp "$lib" "$INSTALL_DIR/" || true
 }
 
-# run_dusk ARGS...: sets $status and $out (standard output).
+# run_dusk ARGS...: sets $status, $out (standard output) and $err
+# (standard error).
 run_dusk() {
   set +e
-  out=$("$DUSK" "$@")
+  out=$("$DUSK" "$@" 2> /tmp/kesta/run.err)
   status=$?
   set -e
+  err=$(cat /tmp/kesta/run.err)
 }
 
 # start_peer ARGS...: runs kesta-peer with state in $PEER_STATE on a free

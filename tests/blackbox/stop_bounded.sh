@@ -1,0 +1,56 @@
+# Exchanges end, and a stop ends the service whatever the server does: an
+# endless answer to -probe, a probe the server never answers when -stop
+# comes, and an UnRegister the server stalls on the way out.
+set -euo pipefail
+. "$(dirname "$0")/lib/common.sh"
+enter_pid_namespace
+LOG=/etc/kesta/dusk/log/dusk.log
+# The longest a stop may take: a second to notice it, then an UnRegister of
+# at most 60 s.
+STOP_LIMIT=75
+
+install_dusk
+cd /tmp/kesta
+start_peer
+run_dusk -confinit -host 127.0.0.1 -port "$PORT"
+expect_eq "$status" 0 "-confinit"
+
+# start_service: starts the service and sets $service.
+start_service() {
+  out=$(timeout 10 "$DUSK")
+  service=$(printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p')
+  [ -n "$service" ] || fail "no start line in [$out]"
+}
+
+# stop_within SECONDS: -stop, and the service is gone within SECONDS.
+stop_within() {
+  local started=$SECONDS
+  run_dusk -stop
+  expect_eq "$status" 0 "-stop"
+  wait_for_exit "$service" "$1"
+  expect_eq "$(exit_code_of "$service")" 0 "exit status"
+  echo "stopped after $((SECONDS - started)) s"
+}
+
+stage "an endless answer to -probe"
+echo "/proc/Zelmar endless" > "$PEER_STATE/faults"
+started=$SECONDS
+run_dusk -probe
+expect_eq "$status" 0 "-probe of an endless answer"
+[ $((SECONDS - started)) -lt 30 ] || fail "-probe took $((SECONDS - started)) s"
+
+stage "-stop during a probe the server never answers"
+echo "/proc/Zelmar stall" > "$PEER_STATE/faults"
+start_service
+wait_for_log "$LOG" "Probing KESTA Server 127.0.0.1:$PORT @ URL http://127.0.0.1:$PORT/proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&getauthds=true ..."
+sleep 1
+stop_within 10
+
+stage "-stop while the server stalls the UnRegister"
+rm "$PEER_STATE/faults"
+start_service
+wait_for_log "$LOG" "Successfully Updated Service Scan with 127.0.0.1:$PORT"
+echo "/proc/vmp/unregister stall" > "$PEER_STATE/faults"
+stop_within $STOP_LIMIT
+log_has "$LOG" "Service Shutdown" || fail "no Service Shutdown line"
+echo PASS
