@@ -6,6 +6,7 @@
 #include "app/program.h"
 #include "app/service_control.h"
 #include "config/config_defaults.h"
+#include "install/media_download.h"
 #include "log/log.h"
 #include "server/probe.h"
 #include "util/product.h"
@@ -80,7 +81,16 @@ int RunCommand(const Options& options) {
     MD5FileDigest(options.fileArg);
     return kExitOk;
   }
-  if (options.getCommand) return CommandNotAvailable("-get");
+  if (options.getCommand) {
+    // Into the current directory, never replacing a file, with no server
+    // session to report to.
+    std::string error_text;
+    return DownloadMediaFromServer(nullptr, options.optServerHost, options.optServerPort,
+                                   options.fileArg, ".", !options.silentOption, false, nullptr,
+                                   &error_text)
+               ? kExitOk
+               : kExitFailed;
+  }
   if (options.instAgentCommand) return CommandNotAvailable("-instagent");
   if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
   if (options.eventCommand != 0) return SendServiceEvent(options.eventCommand);
