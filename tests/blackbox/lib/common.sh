@@ -73,5 +73,64 @@ start_peer() {
   for _ in $(seq 100); do [ -s "$PEER_STATE/ready" ] && break; sleep 0.1; done
   [ -s "$PEER_STATE/ready" ] || fail "kesta-peer did not start: $(cat /tmp/kesta/peer.log)"
   read -r PEER_PID PORT < "$PEER_STATE/ready"
-  trap '[ -n "${PEER_PID:-}" ] && kill "$PEER_PID" 2>/dev/null || true' EXIT
+  at_exit 'kill "$PEER_PID" 2>/dev/null || true'
+}
+
+# at_exit COMMAND: runs COMMAND when the script exits, after those added
+# before it (a plain trap would replace them).
+EXIT_ACTIONS=""
+at_exit() {
+  EXIT_ACTIONS+="$1;"
+  trap "$EXIT_ACTIONS" EXIT
+}
+
+# wait_for_port PORT: until something accepts on 127.0.0.1:PORT (10 s).
+wait_for_port() {
+  for _ in $(seq 100); do
+    (exec 3<> "/dev/tcp/127.0.0.1/$1") 2> /dev/null && return 0
+    sleep 0.1
+  done
+  fail "nothing listens on port $1"
+}
+
+# start_web_server ROOT PORT: serves the files below ROOT on 127.0.0.1:PORT
+# with nginx, else Python's http.server, and stops it at exit. Sets
+# WEB_SERVER to the name of the one used; returns 1 when neither is
+# installed. Its state and error log live in /tmp/kesta/web-PORT.
+start_web_server() {
+  local root=$1 port=$2 work=/tmp/kesta/web-$2
+  mkdir -p "$work/temp"
+  if command -v nginx > /dev/null; then
+    WEB_SERVER=nginx
+    cat > "$work/nginx.conf" <<CONF
+daemon off;
+master_process off;
+pid $work/nginx.pid;
+error_log $work/error.log;
+events {}
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/temp/body;
+  proxy_temp_path $work/temp/proxy;
+  fastcgi_temp_path $work/temp/fastcgi;
+  uwsgi_temp_path $work/temp/uwsgi;
+  scgi_temp_path $work/temp/scgi;
+  server {
+    listen 127.0.0.1:$port;
+    root $root;
+  }
+}
+CONF
+    nginx -p "$work" -e "$work/error.log" -c "$work/nginx.conf" &
+  elif command -v python3 > /dev/null; then
+    WEB_SERVER=python3
+    python3 -m http.server --bind 127.0.0.1 --directory "$root" "$port" \
+      > "$work/error.log" 2>&1 &
+  else
+    return 1
+  fi
+  local pid=$!
+  at_exit "kill $pid 2>/dev/null || true"
+  wait_for_port "$port"
 }
