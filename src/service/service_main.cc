@@ -8,6 +8,7 @@
 #include "config/config_file.h"
 #include "crypto/protected_value.h"
 #include "device/device_record.h"
+#include "install/exec_command.h"
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
@@ -169,6 +170,10 @@ ServiceStep RunServicePass(ServiceContext& context) {
   }
   // ---- In every state, once probed and while listening:
   //   ServeRexecRequest(context);
+
+  // Agent commands given up on after their time-out: the exits of those
+  // that have ended are collected in every state, so none stays a zombie.
+  ReapAbandonedCommands();
 
   state.firstPass = false;
   return ServiceStep::kContinue;
