@@ -112,7 +112,7 @@ TEST(MediaTargetTest, PartialFileAppearsOnlyWhenCommitted) {
   test::TempDir dir;
   const std::string final_path = dir / "agent.bin";
   std::string content;
-  for (int i = 0; content.size() < 3 * kPartialFileBuffer + 17; ++i)
+  for (uint64_t i = 0; content.size() < 3 * kPartialFileBuffer + 17; ++i)
     content += std::to_string(i * 7919) + ",";
   {
     PartialFile file;
