@@ -5,6 +5,7 @@
 #include "app/md5_command.h"
 #include "app/service_control.h"
 #include "config/config_defaults.h"
+#include "install/media_download.h"
 #include "log/log.h"
 #include "server/probe.h"
 #include "util/product.h"
@@ -81,7 +82,16 @@ int RunCommand(const Options& options) {
   if (options.md5Command) {
     return MD5FileDigest(options.fileArg) ? kExitOk : kExitFailed;
   }
-  if (options.getCommand) return CommandNotAvailable("-get");
+  if (options.getCommand) {
+    // Into the current directory, never replacing a file, with no server
+    // session to report to.
+    std::string error_text;
+    return DownloadMediaFromServer(nullptr, options.optServerHost, options.optServerPort,
+                                   options.fileArg, ".", !options.silentOption, false, nullptr,
+                                   &error_text)
+               ? kExitOk
+               : kExitFailed;
+  }
   if (options.instAgentCommand) return CommandNotAvailable("-instagent");
   if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
   if (options.eventCommand != ServiceEvent::kNone) return SendServiceEvent(options.eventCommand);

@@ -7,6 +7,7 @@
 #include "config/config_file.h"
 #include "crypto/protected_value.h"
 #include "device/device_record.h"
+#include "install/exec_command.h"
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
@@ -172,6 +173,10 @@ ServiceStep RunServicePass(ServiceContext& context) {
   // One request at most, paused or not: a paused service still takes the
   // server's InstallAgent.
   ServeRexecRequest(context);
+
+  // Agent commands given up on after their time-out: the exits of those
+  // that have ended are collected in every state, so none stays a zombie.
+  ReapAbandonedCommands();
 
   state.firstPass = false;
   return ServiceStep::kContinue;

@@ -14,6 +14,14 @@ DUSK_SOURCE_DIR=${DUSK_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." &
 # mount namespace may change the working directory.
 DUSK_SCRIPT=$(realpath "$0")
 
+# at_exit COMMAND: runs COMMAND when the script exits, after those added
+# before it (a plain trap would replace them).
+EXIT_ACTIONS=""
+at_exit() {
+  EXIT_ACTIONS+="$1;"
+  trap "$EXIT_ACTIONS" EXIT
+}
+
 # STAGE names what the script is doing now; fail reports it.
 STAGE=""
 
@@ -50,7 +58,7 @@ enter_pid_namespace() {
   fi
   unshare --fork --mount-proc --kill-child "${flags[@]}" sleep 600 >/dev/null 2>&1 &
   holder=$!
-  trap "kill -KILL $holder 2>/dev/null || true" EXIT  # unshare ignores SIGTERM
+  at_exit "kill -KILL $holder 2>/dev/null || true"  # unshare ignores SIGTERM
   for _ in $(seq 100); do
     init=$(cat /proc/$holder/task/$holder/children 2>/dev/null || true)
     init=${init//[[:space:]]/}

@@ -1,0 +1,232 @@
+#include "install/exec_command.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+#include "log/log.h"
+#include "util/stop_request.h"
+#include "util/strings.h"
+
+namespace dusk {
+
+namespace {
+
+/// Seconds between two looks at a running command.
+constexpr int kPollSeconds = 1;
+/// Descriptors looked at one by one when the kernel cannot mark a whole
+/// range close-on-exec; a limit far above what the program ever opens.
+constexpr long kDescriptorScanMax = 65536;
+
+/// Commands given up on after their time-out, until their exit is
+/// collected. Only the parent's polling loop adds to it.
+std::vector<pid_t>& Abandoned() {
+  static std::vector<pid_t> pids;
+  return pids;
+}
+
+/// Owner of a forked child until its exit is collected. A child still
+/// running when its owner goes away is abandoned, never forgotten, so that
+/// every exit is collected and no zombie stays behind.
+class ChildProcess {
+ public:
+  explicit ChildProcess(pid_t pid) : pid_(pid) {}
+  ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, 0)) {}
+  ChildProcess& operator=(ChildProcess&&) = delete;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess() { Abandon(); }
+
+  pid_t pid() const { return pid_; }
+  /// The exit has been collected; nothing is left to own.
+  void Collected() { pid_ = 0; }
+  /// Leaves the running child to ReapAbandonedCommands.
+  void Abandon() {
+    if (pid_ > 0) Abandoned().push_back(pid_);
+    pid_ = 0;
+  }
+
+ private:
+  pid_t pid_;
+};
+
+/// Makes every descriptor above standard error close at the exec: the
+/// listening socket and a request's connections must not live on in an
+/// installer that may run for a long time after the service gave up on it.
+/// The log file stays usable until the exec, for the child's own line.
+void CloseInheritedOnExec() {
+#ifdef SYS_close_range
+  constexpr unsigned kCloseRangeCloexec = 1U << 2;  // CLOSE_RANGE_CLOEXEC
+  if (syscall(SYS_close_range, 3U, ~0U, kCloseRangeCloexec) == 0) return;
+#endif
+  // Older kernels: one descriptor at a time (no allocation after the fork).
+  struct rlimit limit;
+  long last = kDescriptorScanMax;
+  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+    last = std::min<long>(last, static_cast<long>(limit.rlim_cur));
+  for (int fd = 3; fd < last; ++fd) {
+    int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0 && !(flags & FD_CLOEXEC)) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+  }
+}
+
+/// The shell starts with the signal state of a fresh process: the service
+/// may block its control signals or ignore SIGPIPE, and the exec keeps both.
+void ResetSignalsForExec() {
+  signal(SIGPIPE, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+}
+
+/// Sleeps one poll interval; ends early when a stop is requested.
+void SleepOnePoll() {
+  struct timespec left = {kPollSeconds, 0};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    if (StopRequested()) return;
+  }
+}
+
+/// The text of a collected wait status, for the Debug line of a reaped
+/// command.
+std::string WaitStatusText(int status) {
+  if (WIFEXITED(status)) return ExecResultText(WEXITSTATUS(status));
+  return ExecResultText(kExecTerminated);
+}
+
+}  // namespace
+
+std::string ExecShellLine(std::string_view command, std::string_view output_file,
+                          std::string_view error_file, bool append) {
+  std::string line(command);
+  if (!output_file.empty()) {
+    line += append ? ">>" : ">";
+    line += output_file;
+  }
+  if (!error_file.empty()) {
+    line += append ? " 2>>" : " 2>";
+    line += error_file;
+  } else {
+    line += " 2>&1";
+  }
+  return line;
+}
+
+bool ExecCommand(std::string_view command, std::string_view output_file,
+                 std::string_view error_file, bool append, int timeout_seconds,
+                 ExecResult* result) {
+  ExecResult ignored;
+  if (result == nullptr) result = &ignored;
+  ReapAbandonedCommands();
+  if (command.empty()) {
+    *result = kExecBadCommand;
+    return false;
+  }
+  // Everything the child needs is made before the fork.
+  std::string line = ExecShellLine(command, output_file, error_file, append);
+  if (line.size() >= kExecLineCapacity || line.find('\0') != std::string::npos) {
+    *result = kExecBadCommand;
+    return false;
+  }
+  char shell_name[] = "sh";
+  char shell_option[] = "-c";
+  char* const argv[] = {shell_name, shell_option, line.data(), nullptr};
+  // Buffered console text would otherwise be written by both processes.
+  fflush(nullptr);
+
+  pid_t pid = fork();
+  if (pid < 0) {
+    *result = kExecForkFailed;
+    return false;
+  }
+  if (pid == 0) {
+    CloseInheritedOnExec();
+    ResetSignalsForExec();
+    LogMessage(kLogDebug, "Exec: /bin/sh -c \"%s\"", line.c_str());
+    execv("/bin/sh", argv);
+    _exit(kExecShellMissingStatus);
+  }
+
+  ChildProcess child(pid);
+  for (int count = 0;; ++count) {
+    int status = 0;
+    pid_t polled = waitpid(child.pid(), &status, WNOHANG);
+    if (polled < 0 && errno == EINTR) polled = 0;
+    if (polled < 0) {
+      // Nobody can collect this child any more; nothing is left to own.
+      child.Collected();
+      *result = kExecError;
+      return false;
+    }
+    if (polled == child.pid()) {
+      if (WIFEXITED(status)) {
+        child.Collected();
+        *result = WEXITSTATUS(status);
+        return true;
+      }
+      if (WIFSIGNALED(status)) {
+        child.Collected();
+        *result = kExecTerminated;
+        return false;
+      }
+    }
+    if (StopRequested() || (timeout_seconds != 0 && count > timeout_seconds)) {
+      child.Abandon();
+      *result = kExecTimedOut;
+      return false;
+    }
+    SleepOnePoll();
+  }
+}
+
+std::string ExecResultText(ExecResult code) {
+  switch (code) {
+    case kExecNoError:
+      return "No Error";
+    case kExecError:
+      return "Exec Error";
+    case kExecForkFailed:
+      return "Could not create child process";
+    case kExecBadCommand:
+      return "Bad command specified";
+    case kExecTimedOut:
+      return "Command specified timed out";
+    case kExecTerminated:
+      return "Command was terminated";
+    default:
+      return strFormat("Exit Code: %d", code);
+  }
+}
+
+void ReapAbandonedCommands() {
+  std::vector<pid_t>& pids = Abandoned();
+  std::erase_if(pids, [](pid_t pid) {
+    int status = 0;
+    pid_t polled = waitpid(pid, &status, WNOHANG);
+    if (polled == 0 || (polled < 0 && errno == EINTR)) return false;
+    if (polled == pid) {
+      LogMessage(kLogDebug, "Abandoned command (pid %d) ended - %s", static_cast<int>(pid),
+                 WaitStatusText(status).c_str());
+    }
+    // Collected now, or collected by someone else (ECHILD): gone either way.
+    return true;
+  });
+}
+
+bool AbandonedCommandRunning() {
+  ReapAbandonedCommands();
+  return !Abandoned().empty();
+}
+
+std::vector<pid_t> AbandonedCommands() { return Abandoned(); }
+
+}  // namespace dusk

@@ -1,0 +1,89 @@
+#ifndef DUSK_INSTALL_EXEC_COMMAND_H_
+#define DUSK_INSTALL_EXEC_COMMAND_H_
+
+// External commands of the agent install and uninstall: one command line run
+// through /bin/sh in a child process, its output optionally sent to files,
+// waited for with a time-out by polling once a second.
+//
+// A command that outlives its time-out is not killed: an agent installer cut
+// off halfway would leave a worse device than one left to finish. The child
+// is abandoned instead, and the process keeps track of it, so that its exit is
+// collected later (ReapAbandonedCommands) rather than left as a zombie, and so
+// that nothing starts a second install while the first still runs.
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dusk {
+
+/// Outcome of ExecCommand: 0 or more is the exit status of a command that ran
+/// to its end; negative values are failures of the execution itself.
+using ExecResult = int;
+
+inline constexpr ExecResult kExecNoError = 0;
+/// Waiting for the child failed.
+inline constexpr ExecResult kExecError = -1;
+/// The fork failed.
+inline constexpr ExecResult kExecForkFailed = -2;
+/// The command line is empty, or too long to be run whole.
+inline constexpr ExecResult kExecBadCommand = -3;
+/// The time-out passed (or the service is stopping) before the command ended.
+inline constexpr ExecResult kExecTimedOut = -4;
+/// A signal ended the command.
+inline constexpr ExecResult kExecTerminated = -5;
+
+/// Longest shell line, the command and its redirections together, counting
+/// a terminating NUL. A longer one is refused rather than cut, since a cut
+/// command line can mean something else entirely.
+inline constexpr size_t kExecLineCapacity = 8192;
+
+/// Exit status of a child whose exec of /bin/sh failed (the shell's own
+/// "command not found").
+inline constexpr int kExecShellMissingStatus = 127;
+
+/// The shell line for |command|: ">" or ">>" (|append|) glued to a non-empty
+/// |output_file|, then " 2>" or " 2>>" and |error_file| when that is
+/// non-empty, else " 2>&1".
+std::string ExecShellLine(std::string_view command, std::string_view output_file,
+                          std::string_view error_file, bool append);
+
+/// Runs |command| through "/bin/sh -c" with the redirections of
+/// ExecShellLine. The child logs "Exec: /bin/sh -c \"LINE\"" at Debug before
+/// the exec and inherits no descriptor but 0, 1 and 2. The parent polls the
+/// child once a second: true with |*result| = the exit status when it exits
+/// by itself; false with kExecTerminated when a signal ended it; false with
+/// kExecTimedOut at the first poll after |timeout_seconds| + 1 seconds of
+/// sleeping (0 = no time-out), or at the first poll after a stop was
+/// requested (stop_request.h) — the command then goes on running and is
+/// abandoned; false with kExecBadCommand for an empty command or a line of
+/// kExecLineCapacity bytes or more (nothing is forked), kExecForkFailed,
+/// or kExecError when polling fails. |result| may be null. Logs nothing
+/// itself apart from the child's line.
+bool ExecCommand(std::string_view command, std::string_view output_file,
+                 std::string_view error_file, bool append, int timeout_seconds,
+                 ExecResult* result);
+
+/// "No Error", "Exec Error", "Could not create child process", "Bad command
+/// specified", "Command specified timed out", "Command was terminated" for 0
+/// to -5; "Exit Code: %d" for any other code.
+std::string ExecResultText(ExecResult code);
+
+/// Collects the exit of every abandoned command that has ended, logging
+/// "Abandoned command (pid %d) ended - %s" at Debug for each. Cheap; the
+/// service calls it once a pass.
+void ReapAbandonedCommands();
+
+/// True while a command abandoned after its time-out is still running (the
+/// ended ones are collected first).
+bool AbandonedCommandRunning();
+
+/// The pids of the abandoned commands not yet collected, oldest first.
+std::vector<pid_t> AbandonedCommands();
+
+}  // namespace dusk
+
+#endif  // DUSK_INSTALL_EXEC_COMMAND_H_

@@ -1,0 +1,212 @@
+#include "install/media_download.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "config/config_file.h"
+#include "install/media_target.h"
+#include "install/media_transfer.h"
+#include "log/log.h"
+#include "util/attr_list.h"
+#include "util/files.h"
+#include "util/strings.h"
+
+namespace dusk {
+
+namespace {
+
+/// A progress text: in the log at Debug and on the session as "info".
+void Progress(RexecSession* session, bool console, const std::string& text) {
+  LogMessage(kLogDebug | MediaEcho(console), "%s", text.c_str());
+  SendSessionMessage(session, text, "info");
+}
+
+/// True when anything, a dangling link included, has the name |path|.
+bool NameTaken(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+/// The size and digest checks of a list entry, then its mode. The mode is
+/// set on the file before it takes its final name; failing to set it is
+/// reported and does not fail the download.
+bool CheckListedFile(PartialFile& file, const McflFile& expected, const std::string& local,
+                     int64_t size, bool console, std::string* error_text) {
+  const int echo = MediaEcho(console);
+  const char* path = expected.path.c_str();
+  if (size != expected.size) {
+    LogMessage(kLogDebug | echo, "File \"%s\" downloaded size = %lld bytes", path,
+               static_cast<long long>(size));
+    LogMessage(kLogDebug | echo, "File \"%s\"       MCFL size = %lld bytes", path,
+               static_cast<long long>(expected.size));
+    return MediaFail(error_text, kLogError, console,
+                strFormat("Size for File %s does not match - Got %lld bytes, Expected %lld bytes",
+                          path, static_cast<long long>(size),
+                          static_cast<long long>(expected.size)));
+  }
+  const std::string digest = file.DigestHex();
+  if (digest.empty()) {
+    return MediaFail(error_text, kLogError, console,
+                strFormat("Failed to generate MD5 for file %s", path));
+  }
+  LogMessage(kLogDebug | echo, "MD5 of \"%s\" = \"%s\"", local.c_str(), digest.c_str());
+  if (digest != expected.md5) {
+    LogMessage(kLogDebug | echo, "File \"%s\" Calculated MD5 = \"%s\"", path, digest.c_str());
+    LogMessage(kLogDebug | echo, "File \"%s\"       MCFL MD5 = \"%s\"", path,
+               expected.md5.c_str());
+    return MediaFail(error_text, kLogError, console,
+                strFormat("MD5 For file %s does not match - Calculated %s, Expected %s", path,
+                          digest.c_str(), expected.md5.c_str()));
+  }
+  if (expected.mode != 0) {
+    mode_t mode = 0;
+    if (!ListedModeBits(expected.mode, &mode)) {
+      LogMessage(kLogError | echo, "Failed to set File \"%s\" mode - %d is not an octal mode",
+                 local.c_str(), expected.mode);
+    } else {
+      LogMessage(kLogDebug | echo, "Setting File \"%s\" mode to %o", local.c_str(),
+                 static_cast<unsigned>(mode));
+      if (!file.SetMode(mode)) {
+        int err = errno;
+        LogMessage(kLogError | echo, "Failed to set File \"%s\" mode to %o - %s", local.c_str(),
+                   static_cast<unsigned>(mode), ErrorText(err).c_str());
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DownloadFileFromServer(MediaSource& source, std::string_view file_path_view,
+                            const std::string& target_dir, bool console, bool overwrite,
+                            const McflFile* expected, int64_t* size, std::string* error_text) {
+  const std::string file_path(file_path_view);
+  LogMessage(kLogTrace,
+             "DownloadFileFromServer: host=%s port=%s mediaPath=%s filePath=%s targDir=%s "
+             "console=%d",
+             source.host.c_str(), source.port.c_str(), source.mediaPath.c_str(),
+             file_path.c_str(), target_dir.c_str(), console ? 1 : 0);
+  *size = 0;
+  error_text->clear();
+  if (source.mediaPath.empty() || file_path.empty()) {
+    return MediaFail(error_text, kLogWarn, console,
+                "Must specify an KESTA Server media and file path to download a file");
+  }
+  // The server names the path; it must not lead out of the target.
+  if (!IsSafeMediaFilePath(file_path) || !StaysInsideTarget(target_dir, file_path)) {
+    return MediaFail(error_text, kLogError, console,
+                strFormat("Failed to download file %s - Invalid file path", file_path.c_str()));
+  }
+  const std::string local = target_dir + "/" + file_path;
+  if (!overwrite && NameTaken(local)) {
+    return MediaFail(error_text, kLogError, console,
+                strFormat("Failed to download file %s - File Exists", local.c_str()));
+  }
+  if (!CreateDirectories(local, nullptr, nullptr, 0)) {
+    return MediaFail(error_text, kLogError, console,
+                strFormat("Failed to download file %s - Could not create local directories",
+                          local.c_str()));
+  }
+
+  const MediaSource before = source;
+  PartialFile file;
+  if (!DownloadFile(source, file_path, target_dir, console, expected != nullptr, &file, size,
+                    error_text))
+    return false;
+  LogMessage(kLogInfo | MediaEcho(console), "Downloaded file %s (%lld bytes) from KESTA Server %s",
+             (before.mediaPath + "/" + file_path).c_str(), static_cast<long long>(*size),
+             (before.host + ":" + before.port).c_str());
+  if (expected != nullptr &&
+      !CheckListedFile(file, *expected, local, *size, console, error_text))
+    return false;
+
+  const bool replacing = NameTaken(local);
+  if (replacing && overwrite)
+    LogMessage(kLogDebug | MediaEcho(console), "Deleting previous copy of %s", local.c_str());
+  if (!file.Commit(overwrite)) {
+    int err = errno;
+    if (err == EEXIST && !overwrite) {
+      return MediaFail(error_text, kLogError, console,
+                  strFormat("Failed to download file %s - File Exists", local.c_str()));
+    }
+    if (replacing) {
+      return MediaFail(error_text, kLogError, console,
+                  strFormat("Failed to download file %s - Could not Delete local copy %s",
+                            file_path.c_str(), local.c_str()));
+    }
+    return MediaFail(error_text, kLogError, console,
+                strFormat("Failed to download file %s - Could not create local file %s - %s",
+                          file_path.c_str(), local.c_str(), ErrorText(err).c_str()));
+  }
+  return true;
+}
+
+bool DownloadMediaFromServer(RexecSession* session, std::string_view server_host_option,
+                             std::string_view server_port_option,
+                             std::string_view remote_file_path_view,
+                             std::string_view target_dir_view, bool console, bool overwrite,
+                             AttrTable* media_options, std::string* error_text) {
+  const std::string remote_file_path(remote_file_path_view);
+  const std::string target_dir = target_dir_view.empty() ? "." : std::string(target_dir_view);
+  LogMessage(kLogTrace,
+             "DownloadMediaFromServer: optServerHost=%s optServerPort=%s remoteFilePath=%s "
+             "targDir=%s console=%d",
+             std::string(server_host_option).c_str(), std::string(server_port_option).c_str(),
+             remote_file_path.c_str(), std::string(target_dir_view).c_str(), console ? 1 : 0);
+  error_text->clear();
+  const int echo = MediaEcho(console);
+  MediaSource source;
+  GetServerAddress(server_host_option, server_port_option, &source.host, &source.port);
+  Progress(session, console,
+           strFormat("Downloading Agent Media from KESTA Server %s:%s", source.host.c_str(),
+                     source.port.c_str()));
+
+  std::string file_path = remote_file_path;
+  size_t slash = remote_file_path.rfind('/');
+  if (slash == std::string::npos) {
+    source.mediaPath = remote_file_path;
+  } else {
+    source.mediaPath = remote_file_path.substr(0, slash);
+    file_path = remote_file_path.substr(slash + 1);
+  }
+  LogMessage(kLogDebug | echo, "mediaPath = %s", source.mediaPath.c_str());
+  LogMessage(kLogDebug | echo, "filePath  = %s", file_path.c_str());
+  Progress(session, console,
+           strFormat("Downloading %s/%s ...", source.mediaPath.c_str(), file_path.c_str()));
+
+  int64_t size = 0;
+  if (!DownloadFileFromServer(source, file_path, target_dir, console, overwrite, nullptr, &size,
+                              error_text))
+    return false;
+
+  CMcfl list;
+  if (!list.Open(target_dir + "/" + file_path)) return true;  // a single file
+  LogMessage(kLogDebug | echo, "Processing a Media Content File List v%s",
+             list.GetVersion().c_str());
+  if (media_options != nullptr && list.GetOptions(*media_options, false) > 0) {
+    LogMessage(kLogDebug | echo, "Media Content File Options");
+    LogAttrs(kLogDebug | echo, *media_options);
+  }
+  McflFile entry;
+  while (list.GetNextFile(&entry)) {
+    LogMessage(kLogDebug | echo,
+               "Processing file:   path=\"%s\"  size=%lld bytes  mode=%d  md5=\"%s\"",
+               entry.path.c_str(), static_cast<long long>(entry.size), entry.mode,
+               entry.md5.c_str());
+    Progress(session, console,
+             strFormat("Downloading %s/%s  bytes=%lld  md5=%s ...", source.mediaPath.c_str(),
+                       entry.path.c_str(), static_cast<long long>(entry.size),
+                       entry.md5.c_str()));
+    if (!DownloadFileFromServer(source, entry.path, target_dir, console, overwrite, &entry,
+                                &size, error_text)) {
+      list.Close();
+      return false;
+    }
+  }
+  list.Close();
+  return true;
+}
+
+}  // namespace dusk

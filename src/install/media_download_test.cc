@@ -1,0 +1,407 @@
+#include "install/media_download.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "crypto/md5.h"
+#include "http/http_timeouts.h"
+#include "install/media_test_server.h"
+#include "log/log.h"
+#include "support/test_util.h"
+
+namespace dusk {
+namespace {
+
+using test::MediaTestServer;
+using Misbehave = MediaTestServer::Misbehave;
+
+std::string Md5Of(std::string_view data) {
+  Md5Context context;
+  Md5Begin(context);
+  Md5Add(context, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.data()),
+                                           data.size()));
+  return Md5Hex(Md5End(context));
+}
+
+/// Every file and link below |dir|, relative, sorted.
+std::vector<std::string> Listing(const std::string& dir) {
+  std::vector<std::string> names;
+  if (!std::filesystem::exists(dir)) return names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir))
+    if (!entry.is_directory() || entry.is_symlink())
+      names.push_back(std::filesystem::relative(entry.path(), dir).string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+mode_t CreatedMode() {
+  mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+/// The media directory "/media" of a test server, a target directory, and
+/// the Debug level while a test runs.
+class MediaDownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LogLevel(kLogDebug);
+    std::filesystem::create_directories(root_ + "/media");
+    std::filesystem::create_directories(target_);
+    ASSERT_NE(server_.port(), 0);
+  }
+  void TearDown() override { LogLevel(kLogInfo); }
+
+  /// Puts |content| on the server as /media/|path|.
+  void Publish(const std::string& path, const std::string& content) {
+    const std::string file = root_ + "/media/" + path;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    test::WriteFile(file, content);
+  }
+  /// A list line for |path| holding |content|.
+  static std::string Entry(const std::string& path, const std::string& content, int mode) {
+    return path + " " + std::to_string(content.size()) + " " + std::to_string(mode) + " " +
+           Md5Of(content) + "\n";
+  }
+  std::string Port() const { return std::to_string(server_.port()); }
+  std::string Server() const { return "127.0.0.1:" + Port(); }
+
+  bool Download(const std::string& remote, bool overwrite = true,
+                AttrTable* options = nullptr, RexecSession* session = nullptr) {
+    return DownloadMediaFromServer(session, "127.0.0.1", Port(), remote, target_, false,
+                                   overwrite, options, &error_);
+  }
+
+  test::TempDir dir_;
+  std::string root_ = dir_ / "www";
+  std::string target_ = dir_ / "target";
+  MediaTestServer server_{root_};
+  std::string error_ = "stale";
+};
+
+TEST_F(MediaDownloadTest, SingleFile) {
+  std::string content(5000, '\0');
+  for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i * 131);
+  Publish("agent.bin", content);
+  test::LogCapture log;
+  testing::internal::CaptureStdout();
+  bool ok = DownloadMediaFromServer(nullptr, "127.0.0.1", Port(), "/media/agent.bin", target_,
+                                    true, false, nullptr, &error_);
+  std::string console = testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(ok) << error_;
+  EXPECT_EQ(error_, "");
+  EXPECT_EQ(test::ReadFile(target_ + "/agent.bin"), content);
+  EXPECT_EQ(Listing(target_), std::vector<std::string>{"agent.bin"});
+  EXPECT_EQ(ModeOf(target_ + "/agent.bin"), CreatedMode());
+  ASSERT_EQ(server_.requests().size(), 1u);
+  EXPECT_EQ(server_.requests()[0],
+            "GET /media/agent.bin HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\n"
+            "Accept: */*\r\nUser-Agent: DUSK 1.0\r\n\r\n");
+  const std::string lines[] = {
+      "Downloading Agent Media from KESTA Server " + Server(),
+      "mediaPath = /media",
+      "filePath  = agent.bin",
+      "Downloading /media/agent.bin ...",
+      "Initiating File Download /media/agent.bin -> " + target_ + "/agent.bin",
+      "Downloaded (5000) bytes to file " + target_ + "/agent.bin",
+      "Downloaded file /media/agent.bin (5000 bytes) from KESTA Server " + Server(),
+  };
+  for (const std::string& line : lines) {
+    EXPECT_TRUE(log.Has(line)) << line;
+    EXPECT_NE(console.find(line + "\n"), std::string::npos) << line;
+  }
+  EXPECT_EQ(console.find("Trace"), std::string::npos);
+}
+
+TEST_F(MediaDownloadTest, WholeListWithOptionsModesAndSession) {
+  std::string big(3 * 1024 * 1024 + 17, 'a');
+  for (size_t i = 0; i < big.size(); i += 4093) big[i] = static_cast<char>(i);
+  const std::string small = "data\n", cfg = "";
+  Publish("bin/agent", big);
+  Publish("lib/sub/dir/data.txt", small);
+  Publish("empty.cfg", cfg);
+  const std::string list = "#//MediaContent: 1.0\n#//Option: PackageType=debian\n"
+                           "#//Option: InstallOptions=-i agent.deb\n" +
+                           Entry("bin/agent", big, 755) + "# a comment\n" +
+                           Entry("lib/sub/dir/data.txt", small, 640) + Entry("empty.cfg", cfg, 0);
+  Publish("MediaContent.mcfl", list);
+
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+  RexecRequest request;
+  request.socket.reset(pair[0]);
+  UniqueFd server_end(pair[1]);
+  RexecSession* session = CreateRexecSession(request);
+  ASSERT_NE(session, nullptr);
+  AttrTable options(64);
+  test::LogCapture log;
+  bool ok = Download("/media/MediaContent.mcfl", true, &options, session);
+  FreeRexecSession(session);
+  CloseRexecSockets(request);
+  ASSERT_TRUE(ok) << error_;
+
+  EXPECT_EQ(Listing(target_), (std::vector<std::string>{"MediaContent.mcfl", "bin/agent",
+                                                        "empty.cfg", "lib/sub/dir/data.txt"}));
+  EXPECT_EQ(test::ReadFile(target_ + "/bin/agent"), big);
+  EXPECT_EQ(test::ReadFile(target_ + "/lib/sub/dir/data.txt"), small);
+  EXPECT_EQ(ModeOf(target_ + "/bin/agent"), 0755u);
+  EXPECT_EQ(ModeOf(target_ + "/lib/sub/dir/data.txt"), 0640u);
+  EXPECT_EQ(ModeOf(target_ + "/empty.cfg"), CreatedMode());
+  std::string value;
+  EXPECT_TRUE(options.Get("PackageType", &value));
+  EXPECT_EQ(value, "debian");
+  EXPECT_TRUE(options.Get("InstallOptions", &value));
+  EXPECT_EQ(value, "-i agent.deb");
+
+  const std::string big_md5 = Md5Of(big);
+  EXPECT_EQ(test::ReadUntilClosed(server_end.get()),
+            "info {Downloading Agent Media from KESTA Server " + Server() + "}\n"
+            "info {Downloading /media/MediaContent.mcfl ...}\n"
+            "info {Downloading /media/bin/agent  bytes=3145745  md5=" + big_md5 + " ...}\n"
+            "info {Downloading /media/lib/sub/dir/data.txt  bytes=5  md5=" + Md5Of(small) +
+            " ...}\n"
+            "info {Downloading /media/empty.cfg  bytes=0  md5=" + Md5Of(cfg) + " ...}\n");
+  const std::string lines[] = {
+      "Processing a Media Content File List v1.0",
+      "Media Content File Options",
+      "  Attr(PackageType) = \"debian\"",
+      "Processing file:   path=\"bin/agent\"  size=3145745 bytes  mode=755  md5=\"" + big_md5 +
+          "\"",
+      "Setting File \"" + target_ + "/bin/agent\" mode to 755",
+      "Downloaded file /media/lib/sub/dir/data.txt (5 bytes) from KESTA Server " + Server(),
+      "Created directory " + target_ + "/lib/sub/dir",
+  };
+  for (const std::string& line : lines) EXPECT_TRUE(log.Has(line)) << line;
+}
+
+TEST_F(MediaDownloadTest, EveryCheckFailsWithItsText) {
+  const std::string abc = "abc", abc_md5 = Md5Of(abc);
+  std::string upper = abc_md5;
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  Publish("f.bin", abc);
+  struct {
+    std::string name;
+    std::string entries;
+    Misbehave how;
+    int arg;
+    int level;
+    std::string error;
+  } cases[] = {
+      {"not found", "missing.bin 3 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+       "Could not download file /media/missing.bin from KESTA Server " + Server() +
+           " - File not found"},
+      {"size", "f.bin 5 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+       "Size for File f.bin does not match - Got 3 bytes, Expected 5 bytes"},
+      {"size -1", "f.bin -1 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+       "Size for File f.bin does not match - Got 3 bytes, Expected -1 bytes"},
+      {"size beyond 32 bits", "f.bin 99999999999 644 " + abc_md5 + "\n", Misbehave::kNone, 0,
+       kLogError, "Size for File f.bin does not match - Got 3 bytes, Expected 99999999999 bytes"},
+      {"size abc", "f.bin abc 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+       "Size for File f.bin does not match - Got 3 bytes, Expected 0 bytes"},
+      {"upper-case digest", "f.bin 3 644 " + upper + "\n", Misbehave::kNone, 0, kLogError,
+       "MD5 For file f.bin does not match - Calculated " + abc_md5 + ", Expected " + upper},
+      {"CR LF", "f.bin 3 644 " + abc_md5 + "\r\n", Misbehave::kNone, 0, kLogError,
+       "MD5 For file f.bin does not match - Calculated " + abc_md5 + ", Expected " + abc_md5 +
+           "\r"},
+      {"fewer bytes than the server's length", "f.bin 3 644 " + abc_md5 + "\n",
+       Misbehave::kShortBody, 10, kLogError,
+       "Failed to download file /media/f.bin from " + Server() +
+           " - Connection ended after 3 of 13 bytes"},
+      {"more bytes than listed", "f.bin 3 644 " + abc_md5 + "\n", Misbehave::kLongBody, 4,
+       kLogError, "Size for File f.bin does not match - Got 7 bytes, Expected 3 bytes"},
+      {"server error", "f.bin 3 644 " + abc_md5 + "\n", Misbehave::kStatus, 500, kLogInfo,
+       "Failed to initiate download of file /media/f.bin from " + Server() + " - Server error"},
+      {"redirect", "f.bin 3 644 " + abc_md5 + "\n", Misbehave::kStatus, 302, kLogInfo,
+       "Failed to initiate download of file /media/f.bin from " + Server() +
+           " - Unknown Http Error"},
+      {"parent", "../../etc/passwd 3 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+       "Failed to download file ../../etc/passwd - Invalid file path"},
+      {"absolute", "/etc/shadow 3 600 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+       "Failed to download file /etc/shadow - Invalid file path"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    server_.Set("/media/f.bin", c.how, c.arg);
+    Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + c.entries);
+    std::filesystem::remove_all(target_);
+    test::LogCapture log;
+    EXPECT_FALSE(Download("/media/MediaContent.mcfl"));
+    EXPECT_EQ(error_, c.error);
+    EXPECT_TRUE(log.Has(c.level, c.error));
+    // Nothing of the failed file, under any name, anywhere.
+    EXPECT_EQ(Listing(target_), std::vector<std::string>{"MediaContent.mcfl"});
+    EXPECT_EQ(Listing(dir_.path()).size(), Listing(root_).size() + 1);
+  }
+}
+
+TEST_F(MediaDownloadTest, ListsThatDoNotOpenAreSingleFiles) {
+  Publish("f.bin", "abc");
+  const std::string entry = Entry("f.bin", "abc", 644);
+  for (const std::string& header : {"#//MediaContent: 2.0\n", "#//MediaContent:1.0\n",
+                                    "#//MediaContents: 1.0\n", "\n"}) {
+    SCOPED_TRACE(header);
+    Publish("list.mcfl", header + entry);
+    std::filesystem::remove_all(target_);
+    AttrTable options(64);
+    EXPECT_TRUE(Download("/media/list.mcfl", false, &options)) << error_;
+    EXPECT_EQ(Listing(target_), std::vector<std::string>{"list.mcfl"});
+    EXPECT_TRUE(options.empty());
+  }
+}
+
+TEST_F(MediaDownloadTest, ModeThatIsNotOctalIsReported) {
+  Publish("f.bin", "abc");
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("f.bin", "abc", 999));
+  test::LogCapture log;
+  ASSERT_TRUE(Download("/media/MediaContent.mcfl")) << error_;
+  EXPECT_TRUE(log.Has(kLogError, "Failed to set File \"" + target_ +
+                                     "/f.bin\" mode - 999 is not an octal mode"));
+  EXPECT_EQ(ModeOf(target_ + "/f.bin"), CreatedMode());
+}
+
+TEST_F(MediaDownloadTest, ExistingFiles) {
+  Publish("agent.bin", "new");
+  test::WriteFile(target_ + "/agent.bin", "old");
+  // Never replaced without overwrite, and nothing is even asked of the server.
+  test::LogCapture log;
+  EXPECT_FALSE(Download("/media/agent.bin", false));
+  EXPECT_EQ(error_, "Failed to download file " + target_ + "/agent.bin - File Exists");
+  EXPECT_TRUE(log.Has(kLogError, error_));
+  EXPECT_EQ(test::ReadFile(target_ + "/agent.bin"), "old");
+  EXPECT_TRUE(server_.requests().empty());
+  // A dangling link counts as an existing file too.
+  std::filesystem::create_symlink(dir_ / "nowhere", target_ + "/link.bin");
+  Publish("link.bin", "x");
+  EXPECT_FALSE(Download("/media/link.bin", false));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
+  // A failed download keeps the previous copy.
+  server_.Set("/media/agent.bin", Misbehave::kStatus, 503);
+  EXPECT_FALSE(Download("/media/agent.bin", true));
+  EXPECT_EQ(test::ReadFile(target_ + "/agent.bin"), "old");
+  // A complete one replaces it.
+  server_.Set("/media/agent.bin", Misbehave::kNone);
+  ASSERT_TRUE(Download("/media/agent.bin", true)) << error_;
+  EXPECT_EQ(test::ReadFile(target_ + "/agent.bin"), "new");
+  EXPECT_TRUE(log.Has(kLogDebug, "Deleting previous copy of " + target_ + "/agent.bin"));
+  // A directory in the way is no previous copy to replace.
+  std::filesystem::create_directories(target_ + "/dir.bin/x");
+  Publish("dir.bin", "x");
+  EXPECT_FALSE(Download("/media/dir.bin", true));
+  EXPECT_EQ(error_, "Failed to download file dir.bin - Could not Delete local copy " + target_ +
+                        "/dir.bin");
+}
+
+TEST_F(MediaDownloadTest, LinksOutOfTheTargetAreRefused) {
+  const std::string outside = dir_ / "outside";
+  std::filesystem::create_directories(outside);
+  std::filesystem::create_directory_symlink(outside, target_ + "/sub");
+  test::WriteFile(outside + "/victim", "keep");
+  std::filesystem::create_symlink(outside + "/victim", target_ + "/link.bin");
+  Publish("sub/new/evil", "abc");
+  Publish("link.bin", "abc");
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("sub/new/evil", "abc", 644));
+  EXPECT_FALSE(Download("/media/MediaContent.mcfl"));
+  EXPECT_EQ(error_, "Failed to download file sub/new/evil - Invalid file path");
+  EXPECT_EQ(Listing(outside), std::vector<std::string>{"victim"});
+  // A link under the file's own name is replaced, never written through.
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("link.bin", "abc", 644));
+  ASSERT_TRUE(Download("/media/MediaContent.mcfl")) << error_;
+  EXPECT_EQ(test::ReadFile(outside + "/victim"), "keep");
+  EXPECT_EQ(test::ReadFile(target_ + "/link.bin"), "abc");
+  EXPECT_FALSE(std::filesystem::is_symlink(target_ + "/link.bin"));
+}
+
+TEST_F(MediaDownloadTest, UrlMediaPaths) {
+  Publish("f.bin", "abc");
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("f.bin", "abc", 644));
+  // Host and port from the URL, kept for the listed files; the server of the
+  // options (nothing listens there) is never asked.
+  test::LogCapture log;
+  const std::string url = "http://127.0.0.1:" + Port() + "/media/MediaContent.mcfl";
+  ASSERT_TRUE(DownloadMediaFromServer(nullptr, "127.0.0.2", "1", url, target_, false, true,
+                                      nullptr, &error_))
+      << error_;
+  EXPECT_EQ(Listing(target_), (std::vector<std::string>{"MediaContent.mcfl", "f.bin"}));
+  EXPECT_TRUE(log.Has("Using host and port " + Server() + " from the Media Path specified"));
+  EXPECT_TRUE(log.Has("Downloaded file http://" + Server() +
+                      "/media/MediaContent.mcfl (" +
+                      std::to_string(test::ReadFile(target_ + "/MediaContent.mcfl").size()) +
+                      " bytes) from KESTA Server 127.0.0.2:1"));
+  EXPECT_TRUE(log.Has("Downloaded file /media/f.bin (3 bytes) from KESTA Server " + Server()));
+  ASSERT_EQ(server_.requests().size(), 2u);
+  EXPECT_EQ(server_.requests()[1].substr(0, 31), "GET /media/f.bin HTTP/1.0\r\nUser");
+
+  // Without a port the URL gives only the path.
+  std::filesystem::remove_all(target_);
+  EXPECT_TRUE(DownloadMediaFromServer(nullptr, "127.0.0.1", Port(), "https://elsewhere/media/f.bin",
+                                      target_, false, true, nullptr, &error_))
+      << error_;
+  EXPECT_EQ(test::ReadFile(target_ + "/f.bin"), "abc");
+  // Media paths that name no server or no file.
+  struct {
+    std::string remote;
+    int level;
+    std::string error;
+  } bad[] = {
+      {"https://hostonly/f.bin", kLogError,
+       "Failed to download file f.bin - Invalid media Path https://hostonly specified"},
+      {"http://:" + Port() + "/media/f.bin", kLogError,
+       "Failed to download file f.bin - Must specify both a host and port"},
+      {"/media/", kLogWarn, "Must specify an KESTA Server media and file path to download a file"},
+      {"", kLogWarn, "Must specify an KESTA Server media and file path to download a file"},
+      {"f.bin", kLogError,
+       "Could not download file f.bin/f.bin from KESTA Server " + Server() + " - File not found"},
+  };
+  for (const auto& c : bad) {
+    SCOPED_TRACE(c.remote);
+    std::filesystem::remove_all(target_);
+    test::LogCapture failures;
+    EXPECT_FALSE(Download(c.remote));
+    EXPECT_EQ(error_, c.error);
+    EXPECT_TRUE(failures.Has(c.level, c.error));
+    EXPECT_TRUE(Listing(target_).empty());
+  }
+}
+
+TEST_F(MediaDownloadTest, UnreachableOrSilentServers) {
+  Publish("f.bin", std::string(100000, 'x'));
+  // Nothing listens on the port of a closed socket.
+  int closed_port;
+  {
+    MediaTestServer gone(root_);
+    closed_port = gone.port();
+  }
+  test::LogCapture log;
+  EXPECT_FALSE(DownloadMediaFromServer(nullptr, "127.0.0.1", std::to_string(closed_port),
+                                       "/media/f.bin", target_, false, true, nullptr, &error_));
+  EXPECT_EQ(error_, "Failed to initiate download of file /media/f.bin from 127.0.0.1:" +
+                        std::to_string(closed_port) + " - Cannot connect to host");
+  EXPECT_TRUE(log.Has(kLogInfo, error_));
+  EXPECT_TRUE(Listing(target_).empty());
+
+  // A server that stops sending halfway through the body.
+  HttpTimeouts saved = HttpGetTimeouts();
+  HttpTimeouts quick = saved;
+  quick.idle = std::chrono::milliseconds(300);
+  HttpSetTimeouts(quick);
+  server_.Set("/media/f.bin", Misbehave::kStallHalfway);
+  bool ok = Download("/media/f.bin");
+  HttpSetTimeouts(saved);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(error_, "Failed to download file /media/f.bin from " + Server() +
+                        " - Connection ended after 50000 of 100000 bytes");
+  EXPECT_TRUE(Listing(target_).empty());
+}
+
+}  // namespace
+}  // namespace dusk
