@@ -43,12 +43,20 @@ copy_with_libs() {
 
 # make_scratch_root: an empty dpkg database in $ROOT that knows the C
 # library, and what the maintainer scripts and dusk run in a chroot there.
+# The root looks booted with systemd, whose tools only note their calls in
+# /systemd.calls there.
 make_scratch_root() {
   rm -rf "$ROOT"
-  mkdir -p "$ROOT/var/lib/dpkg/info" "$ROOT/var/lib/dpkg/updates" "$ROOT/dev"
+  mkdir -p "$ROOT/var/lib/dpkg/info" "$ROOT/var/lib/dpkg/updates" "$ROOT/dev" \
+    "$ROOT/run/systemd/system" "$ROOT/usr/bin"
   mknod -m 666 "$ROOT/dev/null" c 1 3
   copy_with_libs "$ROOT" /bin/sh /bin/mkdir /bin/rm /bin/rmdir "$DUSK_BINARY"
   rm "$ROOT/bin/$(basename "$DUSK_BINARY")"
+  local tool
+  for tool in systemctl deb-systemd-helper deb-systemd-invoke; do
+    printf '#!/bin/sh\necho "${0##*/} $*" >> /systemd.calls\n' > "$ROOT/usr/bin/$tool"
+    chmod 755 "$ROOT/usr/bin/$tool"
+  done
   cat > "$ROOT/var/lib/dpkg/status" <<EOF
 Package: libc6
 Status: install ok installed
@@ -63,13 +71,17 @@ Description: the C library, copied into the scratch root
 EOF
 }
 
-# scratch_dpkg ARGS...: dpkg on the scratch root; sets $status and $out
-# (standard output and error).
+# scratch_dpkg ARGS...: dpkg on the scratch root; sets $status, $out
+# (standard output and error) and $calls (the calls of systemd's tools).
+# The machine's dpkg configuration may leave out documentation (slim
+# images do): everything is taken here.
 scratch_dpkg() {
+  rm -f "$ROOT/systemd.calls"
   set +e
-  out=$(cd / && dpkg --root="$ROOT" "$@" 2>&1)
+  out=$(cd / && PATH=/usr/sbin:/usr/bin:/sbin:/bin dpkg --root="$ROOT" --path-include='*' "$@" 2>&1)
   status=$?
   set -e
+  calls=$(cat "$ROOT/systemd.calls" 2>/dev/null || true)
 }
 
 # package_state: dpkg's two-letter state of dusk in the scratch root.
@@ -128,6 +140,9 @@ sections=$(readelf -S "$ROOT/opt/kesta/dusk/dusk")
 expect_eq "$(wc -l < "$RCONF")" 49 "lines of the new dusk.conf"
 grep -qx "InstallPath=/opt/kesta/dusk" "$RCONF" || fail "InstallPath: $(cat "$RCONF")"
 case "$out" in *Info:*) fail "the postinst showed what -confinit logged: $out" ;; esac
+# A new installation is enabled and started.
+expect_contains "$calls" "deb-systemd-helper enable dusk.service" "systemd calls of the install"
+expect_eq "$(tail -1 <<< "$calls")" "deb-systemd-invoke start dusk.service" "last systemd call of the install"
 
 stage "systemd-analyze verify"
 # verify looks for the unit's programs and man page on this machine: the
@@ -173,6 +188,9 @@ scratch_dpkg -i "$new_deb"
 expect_eq "$status" 0 "upgrade status ($out)"
 expect_eq "$(dpkg --root="$ROOT" -s dusk | sed -n 's/^Version: //p')" "$new_version" "version after upgrade"
 cmp "$RCONF" /tmp/kesta/dusk.conf.before || fail "the upgrade changed dusk.conf"
+# The old service stops before the new files and -confinit; the new one starts.
+expect_eq "$(head -1 <<< "$calls")" "deb-systemd-invoke stop dusk.service" "first systemd call of the upgrade"
+expect_eq "$(tail -1 <<< "$calls")" "deb-systemd-invoke start dusk.service" "last systemd call of the upgrade"
 
 stage "failed configuration"
 # Without the [Config] header -confinit fails: dpkg must say so and leave
@@ -212,11 +230,15 @@ for file in /opt/kesta/dusk/dusk /opt/kesta/dusk/biosinfo.so /lib/systemd/system
   [ ! -e "$ROOT$file" ] || fail "$file is still there"
 done
 cmp "$RCONF" /tmp/kesta/dusk.conf.before || fail "remove changed dusk.conf"
+expect_eq "$(head -1 <<< "$calls")" "deb-systemd-invoke stop dusk.service" "first systemd call of remove"
+expect_contains "$calls" "deb-systemd-helper mask dusk.service" "systemd calls of remove"
+case "$calls" in *start*) fail "remove started the service: $calls" ;; esac
 
 stage "purge"
 scratch_dpkg -P dusk
 expect_eq "$status" 0 "dpkg -P status ($out)"
 expect_eq "$(package_state)" "" "state after purge"
+expect_contains "$calls" "deb-systemd-helper purge dusk.service" "systemd calls of purge"
 for dir in /etc/kesta /opt/kesta; do
   [ ! -e "$ROOT$dir" ] || fail "$dir is still there: $(find "$ROOT$dir")"
 done
