@@ -8,7 +8,7 @@
 command -v dpkg-deb >/dev/null || { echo "SKIP: dpkg-deb is missing"; exit 0; }
 needed=$(readelf -d "$DUSK_BINARY")
 if grep -q 'NEEDED.*lib\(asan\|ubsan\|stdc++\)' <<< "$needed"; then
-  echo "SKIP: the package holds a build that needs nothing but glibc; this one needs more"
+  echo "SKIP: the package holds a build that needs nothing but glibc; $DUSK_BINARY needs more"
   exit 0
 fi
 for tool in lintian systemd-analyze man; do
