@@ -1,5 +1,7 @@
 #include "device/device_record.h"
 
+#include <sys/mount.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -100,6 +102,23 @@ class DeviceRecordTest : public ::testing::Test {
 
   const std::string object_ = MakeTemplate(5000);
 };
+
+// On a full disk the new object file cannot be written: the old one stays
+// whole, and the log says why.
+TEST_F(DeviceRecordTest, FullDiskKeepsTheOldObjectFile) {
+  // Three pages: two of other files, one of the old object file.
+  const std::string old_object = "old object";
+  ASSERT_EQ(mount("dusk-full", "/etc/kesta/agent/lib", "tmpfs", 0, "size=12k"), 0);
+  test::WriteFile("/etc/kesta/agent/lib/other", std::string(8192, 'o'));
+  test::WriteFile(kTarget, old_object);
+  test::LogCapture log;
+  UpdateAgentDeviceDn("cn=new");
+  const std::string left = test::ReadFile(kTarget);
+  EXPECT_EQ(umount("/etc/kesta/agent/lib"), 0);
+  EXPECT_EQ(left, old_object);
+  EXPECT_TRUE(log.Has(kLogError, std::string("Failed to Write content to file ") + kTarget +
+                                     " - Error (28): No space left on device"));
+}
 
 TEST_F(DeviceRecordTest, SetDeviceDnStoresAndRewritesTheObjectFile) {
   test::WriteFile(kTarget, "old object");

@@ -12,6 +12,7 @@
 #include "http/http_test_server.h"
 #include "log/log.h"
 #include "support/test_util.h"
+#include "util/stop_request.h"
 
 namespace dusk {
 namespace {
@@ -344,6 +345,56 @@ TEST(HttpSessionTest, TricklingBodyIsCutOff) {
   EXPECT_GT(body.size(), 0u);
   EXPECT_LT(body.size(), 300u);
   EXPECT_EQ(body, std::string(body.size(), 'x'));
+}
+
+// A stop of the service ends a wait that the time-outs would let run for
+// a minute.
+TEST(HttpSessionTest, StopEndsAWaitWithinASecond) {
+  ShortTimeouts timeouts(milliseconds(60'000), milliseconds(60'000));
+  HttpSession session;
+  UniqueFd server = test::AdoptSocketPair(session);
+  std::thread stopper([] {
+    std::this_thread::sleep_for(milliseconds(200));
+    RequestStop();
+  });
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_TRUE(HttpSendRequest(session, kHttpGet, "/"));
+  const auto waited = std::chrono::steady_clock::now() - started;
+  stopper.join();
+  ClearStopRequest();
+  EXPECT_EQ(HttpGetStatus(session), kHttpHeaderReadError);
+  EXPECT_LT(waited, milliseconds(3'000));
+}
+
+// A server that answers fast and never stops is ended by the limit of the
+// whole exchange, which the body's rate rule alone would never reach.
+TEST(HttpSessionTest, ExchangeLimitEndsAnEndlessBody) {
+  UniqueFd listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener.get(), 1), 0);
+  ASSERT_EQ(getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+  std::thread endless([&listener] {
+    UniqueFd connection(accept(listener.get(), nullptr, nullptr));
+    char request[4096];
+    recv(connection.get(), request, sizeof request, 0);
+    std::string data = "HTTP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\n";
+    while (send(connection.get(), data.data(), data.size(), MSG_NOSIGNAL) > 0)
+      data.assign(65536, '\n');
+  });
+  HttpSession session;
+  ASSERT_EQ(HttpConnect(session, "127.0.0.1", ntohs(address.sin_port), milliseconds(500)), 0);
+  const auto started = std::chrono::steady_clock::now();
+  HttpSendRequest(session, kHttpGet, "/");
+  const std::string body = ReadData(session, 2047);
+  const auto took = std::chrono::steady_clock::now() - started;
+  HttpClose(session);
+  endless.join();
+  EXPECT_GT(body.size(), 0u);
+  EXPECT_LT(took, milliseconds(5'000));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "log/log.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <sstream>
@@ -97,6 +98,28 @@ TEST_F(LogFileTest, SaveKeepsOneOlderGeneration) {
   EXPECT_EQ(current.find("second"), std::string::npos);
   EXPECT_NE(prev.find("second"), std::string::npos);
   EXPECT_EQ(prev.find("first"), std::string::npos);
+}
+
+// The service writes as root into a directory others may be able to write
+// to: a link planted as dusk.log must not lead its lines anywhere.
+TEST_F(LogFileTest, NeverFollowsALinkPlantedAsTheLog) {
+  ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
+  LogFileClose();
+  struct stat st;
+  ASSERT_EQ(stat("/tmp/kesta/log", &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
+
+  test::WriteFile("/tmp/kesta/victim", "precious\n");
+  unlink("/tmp/kesta/log/dusk.log");
+  ASSERT_EQ(symlink("/tmp/kesta/victim", "/tmp/kesta/log/dusk.log"), 0);
+  test::LogCapture log;
+  LogFileSave(kLogFileName, kLogDir);
+  EXPECT_FALSE(LogFileOpen(kLogFileName, kLogDir));
+  LogMessage(kLogError, "where does this go");
+  EXPECT_EQ(test::ReadFile("/tmp/kesta/victim"), "precious\n");
+  EXPECT_TRUE(log.Has(kLogError, "Failed to Save /tmp/kesta/log/dusk.log - not a regular file"));
+  EXPECT_TRUE(log.Has(kLogError, "Could not open log file /tmp/kesta/log/dusk.log - Error (40): "
+                                 "Too many levels of symbolic links"));
 }
 
 TEST_F(LogFileTest, WithoutLogPathTheFileIsTheBareName) {
