@@ -107,17 +107,10 @@ TEST_F(GatherTest, ThroughTheVethPair) {
 
 // Through loopback no interface qualifies: what the record held stays.
 TEST_F(GatherTest, ThroughLoopbackKeepsTheInterfaceAttributes) {
-  UniqueFd server(socket(AF_INET, SOCK_STREAM, 0));
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(
-      bind(server.get(), reinterpret_cast<struct sockaddr*>(&address), sizeof address),
-      0);
-  ASSERT_EQ(listen(server.get(), 4), 0);
-  socklen_t size = sizeof address;
-  getsockname(server.get(), reinterpret_cast<struct sockaddr*>(&address), &size);
-  const std::string port = std::to_string(ntohs(address.sin_port));
+  int server_port = 0;
+  UniqueFd server = test::ListenOnLoopback(4, &server_port);
+  ASSERT_TRUE(server);
+  const std::string port = std::to_string(server_port);
 
   AttrTable record(kDeviceInfoSlots);
   for (const char* name : {"pxmhdwlana", "pxmsubnet", "pxmipnetworknumber"})

@@ -251,15 +251,9 @@ TEST(HttpSessionTest, MovedSessionKeepsTheConnection) {
 // waits until the client gives up.
 TEST(HttpSessionTest, ConnectGivesUpOnASilentHost) {
   ShortTimeouts timeouts(milliseconds(300));
-  UniqueFd listener(socket(AF_INET, SOCK_STREAM, 0));
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size), 0);
-  ASSERT_EQ(listen(listener.get(), 0), 0);
-  getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size);
-  int port = ntohs(address.sin_port);
+  int port = 0;
+  UniqueFd listener = test::ListenOnLoopback(0, &port);
+  ASSERT_TRUE(listener);
   std::vector<HttpSession> queued;
   int result = 0;
   for (int attempt = 0; attempt < 8 && result == 0; ++attempt) {
@@ -369,14 +363,9 @@ TEST(HttpSessionTest, StopEndsAWaitWithinASecond) {
 // A server that answers fast and never stops is ended by the limit of the
 // whole exchange, which the body's rate rule alone would never reach.
 TEST(HttpSessionTest, ExchangeLimitEndsAnEndlessBody) {
-  UniqueFd listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(listener.get(), 1), 0);
-  ASSERT_EQ(getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size), 0);
+  int port = 0;
+  UniqueFd listener = test::ListenOnLoopback(1, &port);
+  ASSERT_TRUE(listener);
   std::thread endless([&listener] {
     UniqueFd connection(accept(listener.get(), nullptr, nullptr));
     char request[4096];
@@ -386,7 +375,7 @@ TEST(HttpSessionTest, ExchangeLimitEndsAnEndlessBody) {
       data.assign(65536, '\n');
   });
   HttpSession session;
-  ASSERT_EQ(HttpConnect(session, "127.0.0.1", ntohs(address.sin_port), milliseconds(500)), 0);
+  ASSERT_EQ(HttpConnect(session, "127.0.0.1", port, milliseconds(500)), 0);
   const auto started = std::chrono::steady_clock::now();
   HttpSendRequest(session, kHttpGet, "/");
   const std::string body = ReadData(session, 2047);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "util/strings.h"
+#include "support/test_util.h"
 
 namespace dusk::test {
 
@@ -19,16 +20,8 @@ UniqueFd AdoptSocketPair(HttpSession& session) {
 
 CannedHttpServer::CannedHttpServer(std::string answer, bool stall)
     : answer_(std::move(answer)), stall_(stall) {
-  listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  if (bind(listener_.get(), reinterpret_cast<struct sockaddr*>(&address), size) != 0 ||
-      listen(listener_.get(), 4) != 0 ||
-      getsockname(listener_.get(), reinterpret_cast<struct sockaddr*>(&address), &size) != 0)
-    return;
-  port_ = ntohs(address.sin_port);
+  listener_ = ListenOnLoopback(4, &port_);
+  if (!listener_) return;
   thread_ = std::thread([this] { Run(); });
 }
 

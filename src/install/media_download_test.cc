@@ -247,10 +247,10 @@ TEST_F(MediaDownloadTest, EveryCheckFailsWithItsText) {
 TEST_F(MediaDownloadTest, ListsThatDoNotOpenAreSingleFiles) {
   Publish("f.bin", "abc");
   const std::string entry = Entry("f.bin", "abc", 644);
-  for (const std::string& header : {"#//MediaContent: 2.0\n", "#//MediaContent:1.0\n",
-                                    "#//MediaContents: 1.0\n", "\n"}) {
+  for (const char* header : {"#//MediaContent: 2.0\n", "#//MediaContent:1.0\n",
+                             "#//MediaContents: 1.0\n", "\n"}) {
     SCOPED_TRACE(header);
-    Publish("list.mcfl", header + entry);
+    Publish("list.mcfl", std::string(header) + entry);
     std::filesystem::remove_all(target_);
     AttrTable options(64);
     EXPECT_TRUE(Download("/media/list.mcfl", false, &options)) << error_;

@@ -6,6 +6,7 @@
 
 #include "util/files.h"
 #include "util/strings.h"
+#include "support/test_util.h"
 
 namespace dusk::test {
 
@@ -27,16 +28,8 @@ std::string Head(int status, size_t length) {
 }  // namespace
 
 MediaTestServer::MediaTestServer(std::string root) : root_(std::move(root)) {
-  listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  if (bind(listener_.get(), reinterpret_cast<struct sockaddr*>(&address), size) != 0 ||
-      listen(listener_.get(), 8) != 0 ||
-      getsockname(listener_.get(), reinterpret_cast<struct sockaddr*>(&address), &size) != 0)
-    return;
-  port_ = ntohs(address.sin_port);
+  listener_ = ListenOnLoopback(8, &port_);
+  if (!listener_) return;
   thread_ = std::thread([this] { Run(); });
 }
 

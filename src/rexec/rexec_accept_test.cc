@@ -43,16 +43,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 /// A TCP listener on 127.0.0.1 at a free port: the server's error port.
 class ErrorPortListener {
  public:
-  ErrorPortListener() : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    struct sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(fd_.get(), reinterpret_cast<sockaddr*>(&address), size);
-    listen(fd_.get(), 1);
-    getsockname(fd_.get(), reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
+  ErrorPortListener() { fd_ = test::ListenOnLoopback(1, &port_); }
   std::string port() const { return std::to_string(port_); }
   UniqueFd Accept() { return UniqueFd(accept(fd_.get(), nullptr, nullptr)); }
   /// True when a connection waits to be accepted.
@@ -100,12 +91,8 @@ class RexecAcceptTest : public ::testing::Test {
 
   /// A client connected to the listener.
   static UniqueFd Connect() {
-    UniqueFd client(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    struct sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(kPort);
-    EXPECT_EQ(connect(client.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    UniqueFd client = test::ConnectToLoopback(kPort);
+    EXPECT_TRUE(client);
     return client;
   }
 
@@ -313,14 +300,10 @@ TEST_F(RexecAcceptTest, AcceptedRequestIsLogged) {
 TEST_F(RexecAcceptTest, BrokenRequestsEndWithoutAStatusByte) {
   WriteConf("");
   const std::string user = credentials_.userName, password = credentials_.password;
-  UniqueFd unused(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof address;
-  ASSERT_EQ(bind(unused.get(), reinterpret_cast<sockaddr*>(&address), size), 0);  // no listen
-  getsockname(unused.get(), reinterpret_cast<sockaddr*>(&address), &size);
-  const std::string closed_port = std::to_string(ntohs(address.sin_port));
+  int unused_port = 0;
+  UniqueFd unused = test::ListenOnLoopback(-1, &unused_port);  // bound, not listening
+  ASSERT_TRUE(unused);
+  const std::string closed_port = std::to_string(unused_port);
   struct Case {
     const char* name;
     std::string bytes;

@@ -80,12 +80,8 @@ std::string RequestBytes(const std::string& command) {
 
 /// A client that has connected to the device's agent port and sent |bytes|.
 UniqueFd SendRequest(const std::string& bytes) {
-  UniqueFd client(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(kPort);
-  EXPECT_EQ(connect(client.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  UniqueFd client = test::ConnectToLoopback(kPort);
+  EXPECT_TRUE(client);
   EXPECT_EQ(send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
             static_cast<ssize_t>(bytes.size()));
   return client;
@@ -222,12 +218,7 @@ TEST_F(ServiceRexecTest, AFloodOfClientsDoesNotHoldUpTheService) {
   // backlog let in is taken one per pass and ends at once.
   std::vector<UniqueFd> flood;
   for (int i = 0; i < 50; ++i) {
-    flood.emplace_back(socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-    struct sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(kPort);
-    connect(flood.back().get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    flood.push_back(test::ConnectToLoopback(kPort, /*nonblocking=*/true));
   }
   usleep(200 * 1000);
   flood.clear();

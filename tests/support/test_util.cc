@@ -1,6 +1,9 @@
 #include "support/test_util.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,8 +16,8 @@
 
 #include "config/config_file.h"
 #include "log/log.h"
-#include "util/stop_request.h"
 #include "util/program.h"
+#include "util/stop_request.h"
 
 namespace dusk::test {
 
@@ -67,6 +70,32 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() { RemoveTree(path_); }
+
+UniqueFd ListenOnLoopback(int backlog, int* port) {
+  UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  if (!fd || bind(fd.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+      (backlog >= 0 && listen(fd.get(), backlog) != 0) ||
+      getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    return UniqueFd();
+  *port = ntohs(address.sin_port);
+  return fd;
+}
+
+UniqueFd ConnectToLoopback(int port, bool nonblocking) {
+  UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (nonblocking ? SOCK_NONBLOCK : 0), 0));
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  if (connect(fd.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 &&
+      !nonblocking)
+    return UniqueFd();
+  return fd;
+}
 
 ConfigDir::ConfigDir() { SetConfigDirectory(dir_.path()); }
 

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "util/unique_fd.h"
+
 namespace dusk::test {
 
 /// True inside tests/sandbox, where /etc/kesta, /opt/kesta and /tmp/kesta
@@ -76,6 +78,16 @@ ProgramResult RunProgram(const std::vector<std::string>& argv,
 
 /// Reads from |fd| until the peer closes it; what arrived.
 std::string ReadUntilClosed(int fd);
+
+/// A TCP socket bound to a free port of 127.0.0.1, listening with |backlog|
+/// (bound only, which refuses every connection, when |backlog| is
+/// negative). |port| receives the port; invalid on failure.
+UniqueFd ListenOnLoopback(int backlog, int* port);
+
+/// A TCP connection to 127.0.0.1:|port|; a non-blocking socket whose
+/// connect may still be under way when |nonblocking|. Invalid when a
+/// blocking connect fails.
+UniqueFd ConnectToLoopback(int port, bool nonblocking = false);
 
 /// Points the program's installPath at the test binary's own directory
 /// (where biosinfo.so is built) while it lives, then puts it back.
