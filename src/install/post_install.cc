@@ -14,6 +14,8 @@
 namespace dusk {
 
 bool RunPostInstallConfig(RexecSession* session, std::string_view command, bool console) {
+  LogMessage(kLogTrace, "RunPostInstallConfig: command=%.*s console=%d",
+             static_cast<int>(command.size()), command.data(), console ? 1 : 0);
   // Blanks around the text would put the program name apart from its
   // directory.
   std::string trimmed(command);
@@ -56,6 +58,8 @@ bool RunPostInstallConfig(RexecSession* session, std::string_view command, bool 
 }
 
 bool RunInitialConnect(RexecSession* session, std::string_view options, bool console) {
+  LogMessage(kLogTrace, "RunInitialConnect: options=%.*s console=%d",
+             static_cast<int>(options.size()), options.data(), console ? 1 : 0);
   if (options.empty())
     return InstallFailed(session, kLogError, console,
                          "Initial Connect Options not specified - Skipping Initial Connect");
