@@ -289,11 +289,11 @@ TEST_F(AgentInstallFlowTest, FailuresAreToldAndTheDirectoryStays) {
     std::function<void(AgentInstallFlowTest&)> setup;
     int level;
     std::string text;        // logged at |level| and sent as the failure event
-    std::string event_text;  // when the event says less than the log line
+    std::string event_text;  // when the event says less than the log line; "" = |text|
   };
   const Case cases[] = {
       {"no media directory", [](auto& t) { t.conf_.erase("AgentMediaPath"); }, kLogFatal,
-       "KESTA-DUSK Not Properly Installed - AgentMediapath is not defined"},
+       "KESTA-DUSK Not Properly Installed - AgentMediapath is not defined", ""},
       {"list not on the server", [](auto& t) { t.list_ = "none.mcfl"; }, kLogError,
        "Failed to download KESTA Agent Media from " + MediaUrl() +
            "/none.mcfl - Could not download file /media/none.mcfl from KESTA Server " + server +
@@ -309,23 +309,23 @@ TEST_F(AgentInstallFlowTest, FailuresAreToldAndTheDirectoryStays) {
            Md5Of(test::RecorderScript()) + ", Expected " + std::string(32, '0')},
       {"no install script named", [](auto& t) { t.options_.erase(t.options_.begin() + 1); },
        kLogError,
-       "Missing Install Script specification in KESTA Agent Media for Package Type \"script\""},
+       "Missing Install Script specification in KESTA Agent Media for Package Type \"script\"", ""},
       {"install script missing", [](auto& t) { t.options_[1].second = "setup.sh"; }, kLogError,
-       "Did not find KESTA Agent Install script /tmp/kesta/media/setup.sh"},
+       "Did not find KESTA Agent Install script /tmp/kesta/media/setup.sh", ""},
       {"unsupported package type", [](auto& t) { t.options_[0].second = " RPM"; }, kLogError,
-       "Unsupported Package Type \"rpm\" Specified"},
+       "Unsupported Package Type \"rpm\" Specified", ""},
       {"no host name stored", [](auto& t) { t.conf_.erase("hostname"); }, kLogError,
-       "Failed to get device hostname from Config"},
+       "Failed to get device hostname from Config", ""},
       {"install command exits 1 with the agent in place",
        [](auto& t) { t.files_[0].second += "\nexit 1"; }, kLogError,
-       "Agent Install Command Failed - Exit Code: 1"},
+       "Agent Install Command Failed - Exit Code: 1", ""},
       {"install command lays out nothing",
        [](auto& t) { t.files_[0].second = test::RecorderScript(); }, kLogError,
-       "KESTA Agent did not Install correctly"},
+       "KESTA Agent did not Install correctly", ""},
       {"post-install program missing",
        [](auto& t) { t.options_[3].second = "configure-agent <RcsHost>"; }, kLogError,
        "Did not find command /opt/kesta/agent/configure-agent for post install configuration "
-       "connect"},
+       "connect", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
