@@ -274,7 +274,9 @@ TEST_F(AgentInstallFlowTest, InitialConnectChoices) {
     ASSERT_TRUE(Install(Request({{"-prime", prime_}})));
     for (const std::string& call : test::AgentCalls())
       EXPECT_EQ(call.find("-connect"), std::string::npos) << call;
-    if (*c.info) EXPECT_TRUE(log.Has(kLogInfo, c.info));
+    if (*c.info) {
+      EXPECT_TRUE(log.Has(kLogInfo, c.info));
+    }
     std::string scheduled;
     ReadConfigValue(ConfigSection::kApplication, "InitialConnect", &scheduled);
     EXPECT_EQ(scheduled, c.scheduled);
