@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/agent_commands.h"
 #include "app/md5_command.h"
 #include "app/service_control.h"
 #include "config/config_defaults.h"
@@ -92,8 +93,8 @@ int RunCommand(const Options& options) {
                ? kExitOk
                : kExitFailed;
   }
-  if (options.instAgentCommand) return CommandNotAvailable("-instagent");
-  if (options.uninstAgentCommand) return CommandNotAvailable("-uninstagent");
+  if (options.instAgentCommand) return InstallAgentCommand(options);
+  if (options.uninstAgentCommand) return UninstallAgentCommand(options);
   if (options.eventCommand != ServiceEvent::kNone) return SendServiceEvent(options.eventCommand);
   return StartService(logfileInitialized, options.optServerHost, options.optServerPort);
 }

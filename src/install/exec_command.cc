@@ -105,10 +105,22 @@ std::string WaitStatusText(int status) {
 
 }  // namespace
 
+bool EndsInDescriptorNumber(std::string_view command) {
+  const size_t last_other = command.find_last_not_of("0123456789");
+  const size_t digits =
+      last_other == std::string_view::npos ? command.size() : command.size() - last_other - 1;
+  if (digits == 0) return false;
+  // A word of digits alone: at the start, or after a blank or an operator.
+  return digits == command.size() ||
+         std::string_view(" \t\n;&|()<>").find(command[last_other]) != std::string_view::npos;
+}
+
 std::string ExecShellLine(std::string_view command, std::string_view output_file,
                           std::string_view error_file, bool append) {
   std::string line(command);
   if (!output_file.empty()) {
+    // "... --level 2>log" would redirect descriptor 2 and lose the argument.
+    if (EndsInDescriptorNumber(line)) line += ' ';
     line += append ? ">>" : ">";
     line += output_file;
   }

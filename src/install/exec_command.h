@@ -45,9 +45,14 @@ inline constexpr size_t kExecLineCapacity = 8192;
 /// "command not found").
 inline constexpr int kExecShellMissingStatus = 127;
 
-/// The shell line for |command|: ">" or ">>" (|append|) glued to a non-empty
-/// |output_file|, then " 2>" or " 2>>" and |error_file| when that is
-/// non-empty, else " 2>&1".
+/// True when |command| ends in a word of digits alone, which the shell
+/// would take as the descriptor of a redirection glued to it.
+bool EndsInDescriptorNumber(std::string_view command);
+
+/// The shell line for |command|: ">" or ">>" (|append|) and a non-empty
+/// |output_file| glued to the command (with one blank between them only
+/// when the command EndsInDescriptorNumber), then " 2>" or " 2>>" and
+/// |error_file| when that is non-empty, else " 2>&1".
 std::string ExecShellLine(std::string_view command, std::string_view output_file,
                           std::string_view error_file, bool append);
 

@@ -47,6 +47,30 @@ TEST(ExecCommandTest, ShellLineRedirections) {
   }
 }
 
+TEST(ExecCommandTest, ACommandEndingInANumberKeepsItsLastArgument) {
+  struct {
+    const char* command;
+    const char* line;
+  } cases[] = {
+      {"install.sh --exit 1", "install.sh --exit 1 >/tmp/log 2>&1"},
+      {"run -n 42", "run -n 42 >/tmp/log 2>&1"},
+      {"run;7", "run;7 >/tmp/log 2>&1"},
+      {"7", "7 >/tmp/log 2>&1"},
+      {"dpkg -i agent.deb", "dpkg -i agent.deb>/tmp/log 2>&1"},
+      {"run -x1", "run -x1>/tmp/log 2>&1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    EXPECT_EQ(ExecShellLine(c.command, "/tmp/log", "", false), c.line);
+  }
+  // The shell gets the argument, and the output goes to the file.
+  test::TempDir dir;
+  ExecResult result = -99;
+  EXPECT_TRUE(ExecCommand("echo 1", dir / "out", "", false, 5, &result));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(test::ReadFile(dir / "out"), "1\n");
+}
+
 TEST(ExecCommandTest, ResultTexts) {
   struct {
     ExecResult code;

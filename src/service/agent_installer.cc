@@ -1,16 +1,14 @@
 #include "service/agent_installer.h"
 
-#include "log/log.h"
+#include "install/agent_install.h"
 
 namespace dusk {
 
-bool UnavailableAgentInstaller::DownloadAndInstallAgent(RexecSession* session,
-                                                        const std::string& /*host_option*/,
-                                                        const std::string& /*port_option*/,
-                                                        const AttrTable& /*options*/) {
-  LogMessage(kLogError, "%s", kInstallUnavailable);
-  SendSessionEvent(session, "installagentfailed", kInstallUnavailable);
-  return false;
+bool MediaAgentInstaller::DownloadAndInstallAgent(RexecSession* session,
+                                                  const std::string& host_option,
+                                                  const std::string& port_option,
+                                                  const AttrTable& options) {
+  return ::dusk::DownloadAndInstallAgent(session, host_option, port_option, options, false);
 }
 
 }  // namespace dusk

@@ -2,9 +2,8 @@
 #define DUSK_SERVICE_AGENT_INSTALLER_H_
 
 // What the service does with an accepted "InstallAgent" request. The
-// install lives in a module of its own; the service reaches it through this
-// seam, so a test can stand in for it and a build without it still answers
-// the server with a failure it can show.
+// service reaches the install through this seam, so a test can stand in for
+// it.
 
 #include <string>
 
@@ -12,9 +11,6 @@
 #include "util/attr_table.h"
 
 namespace dusk {
-
-/// Text of the failure of a build that cannot install the agent.
-inline constexpr char kInstallUnavailable[] = "InstallAgent is not available in this build";
 
 class AgentInstaller {
  public:
@@ -28,10 +24,9 @@ class AgentInstaller {
                                        const AttrTable& options) = 0;
 };
 
-/// The installer of a build without the install module: logs
-/// kInstallUnavailable at Error, sends it as the "installagentfailed" event
-/// and fails.
-class UnavailableAgentInstaller final : public AgentInstaller {
+/// The agent install of install/agent_install.h, with no console echo (the
+/// service has no console).
+class MediaAgentInstaller final : public AgentInstaller {
  public:
   bool DownloadAndInstallAgent(RexecSession* session, const std::string& host_option,
                                const std::string& port_option,

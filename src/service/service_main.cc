@@ -8,6 +8,7 @@
 #include "crypto/protected_value.h"
 #include "device/device_record.h"
 #include "install/exec_command.h"
+#include "install/post_install.h"
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
@@ -133,6 +134,9 @@ void ServiceInit(ServiceContext& context) {
   LogMessage(kLogInfo, "Service Started");
   state.duskStatus = ServiceStatus::kRunning;
   RefreshAgentDeviceDn();
+  // The agent's first connect, when its install asked for it after a
+  // restart of the device.
+  RunScheduledInitialConnect();
   state.probe.serverProbed = 0;
   state.probe.serverProbeAttempts = 0;
 }
@@ -237,9 +241,11 @@ void ServiceMain(const std::string& host_option, const std::string& port_option)
   LogMessage(kLogTrace, "ServiceMain:");
   BootClock clock;
   KestaServerCalls server;
+  MediaAgentInstaller installer;
   ServiceContext context;
   context.clock = &clock;
   context.server = &server;
+  context.installer = &installer;
   context.optionHost = host_option;
   context.optionPort = port_option;
 

@@ -25,7 +25,7 @@ struct ServiceContext {
   ServiceState state;
   Clock* clock = nullptr;
   ServerCalls* server = nullptr;
-  /// What an "InstallAgent" request runs; none = UnavailableAgentInstaller.
+  /// What an "InstallAgent" request runs; none = MediaAgentInstaller.
   AgentInstaller* installer = nullptr;
   /// The -host and -port options the service was started with.
   std::string optionHost;
@@ -36,7 +36,9 @@ struct ServiceContext {
 enum class ServiceStep { kContinue, kShutdown };
 
 /// The start of the service: log level, "Service Initialization Process
-/// ...", the server address, "Service Started" and the running state.
+/// ...", the server address, "Service Started", the running state, the DN
+/// in the agent's object file, and an initial connect that waits for this
+/// start (RunScheduledInitialConnect).
 void ServiceInit(ServiceContext& context);
 
 /// One pass of the loop. kShutdown when the probe time limit has expired

@@ -34,8 +34,9 @@ void ProcessRexecRequest(ServiceContext& context, RexecSession* session,
 
   StopListener();
   LogMessage(kLogInfo, "Processing Command \"%s\"", word.c_str());
-  UnavailableAgentInstaller unavailable;
-  AgentInstaller& installer = context.installer != nullptr ? *context.installer : unavailable;
+  MediaAgentInstaller media_installer;
+  AgentInstaller& installer =
+      context.installer != nullptr ? *context.installer : media_installer;
   if (installer.DownloadAndInstallAgent(session, context.optionHost, context.optionPort,
                                         options)) {
     RefreshAgentDeviceDn();

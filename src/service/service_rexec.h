@@ -28,7 +28,7 @@ void KeepListenerWhileAgentMissing(ServiceContext& context);
 /// "InstallAgent" is refused on the session ("Invalid command specified."
 /// and a line feed, on the error connection when there is one). For
 /// "InstallAgent" the listener is stopped and the context's installer runs
-/// (UnavailableAgentInstaller when it has none); after a success the
+/// (MediaAgentInstaller when it has none); after a success the
 /// agent's object file gets the DN and the next running pass scans the
 /// services, after a failure the listener starts again. The request's
 /// connections are closed and its session freed at the end.

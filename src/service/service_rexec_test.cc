@@ -151,7 +151,9 @@ TEST_F(ServiceRexecTest, ListenerRunsWhileTheAgentIsMissingOnceProbed) {
   }
 }
 
-TEST_F(ServiceRexecTest, InstallAgentInThisBuildFailsAndListensAgain) {
+TEST_F(ServiceRexecTest, AFailedInstallIsToldToTheServerAndListensAgain) {
+  // The real install, on a device whose configuration names no media
+  // directory.
   Pass();
   ASSERT_TRUE(IsListening());
   UniqueFd client = SendRequest(RequestBytes("installagent -media /m -contentlist l.mcfl"));
@@ -161,14 +163,15 @@ TEST_F(ServiceRexecTest, InstallAgentInThisBuildFailsAndListensAgain) {
   const std::string answer = test::ReadUntilClosed(client.get());
   EXPECT_TRUE(std::regex_match(
       answer, std::regex(std::string(1, '\0') +
-                         "event [-T:Z0-9]{20}\\|installagentfailed\\|InstallAgent\\+is\\+not\\+"
-                         "available\\+in\\+this\\+build\\|\n")))
+                         "event [-T:Z0-9]{20}\\|installagentfailed\\|KESTA-DUSK\\+Not\\+"
+                         "Properly\\+Installed\\+-\\+AgentMediapath\\+is\\+not\\+defined\\|\n")))
       << answer;
   EXPECT_TRUE(log.Has(kLogInfo,
                       "Received Request \"installagent -media /m -contentlist l.mcfl\" from KESTA "
                       "Server 127.0.0.1"));
   EXPECT_TRUE(log.Has(kLogInfo, "Processing Command \"installagent\""));
-  EXPECT_TRUE(log.Has(kLogError, "InstallAgent is not available in this build"));
+  EXPECT_TRUE(
+      log.Has(kLogFatal, "KESTA-DUSK Not Properly Installed - AgentMediapath is not defined"));
   for (const RexecSession& session : rsessions) EXPECT_FALSE(session.inUse);
 }
 

@@ -3,8 +3,8 @@
 # test computes with openssl from the DN. An unregistered device refuses
 # everyone; a registered one accepts InstallAgent (in any letter case, plain
 # or protected) from the server's address or an AgentAllowedPeers address
-# only, answers the install's failure in this build as an event line and
-# listens again; wrong credentials, other commands and broken requests are
+# only, tells it that the install failed (its media is not on the server)
+# and listens again; wrong credentials, other commands and broken requests are
 # refused or dropped, and the service goes on serving and stops at once even
 # while a silent client holds it.
 #
@@ -43,15 +43,15 @@ expect_call() {
   expect_eq "$call_status" "$1" "$3: exit status"
 }
 
-# expect_install_failure WHAT: the call was accepted and then told that the
-# install is not available, as one event line.
+# expect_install_failure WHAT: the call was accepted, the install began,
+# and its last line told that the media is not on the server.
 expect_install_failure() {
   expect_eq "$call_status" 0 "$1: exit status"
   expect_eq "$(printf '%s\n' "$call_out" | head -1)" "status 0x00" "$1: status"
-  printf '%s\n' "$call_out" | sed 1d | grep -qxE \
-    'event [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z\|installagentfailed\|InstallAgent\+is\+not\+available\+in\+this\+build\|' \
+  printf '%s\n' "$call_out" | tail -1 | grep -qxE \
+    'event [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}Z\|installagentfailed\|Could\+not\+download\+file\+%2fm%2f[a-zA-Z.]+\+from\+KESTA\+Server\+10\.99\.0\.1%3a[0-9]+\+-\+File\+not\+found\|' \
     || fail "$1: no failure event in [$call_out]"
-  expect_eq "$(printf '%s\n' "$call_out" | wc -l)" 2 "$1: lines"
+  expect_eq "$(printf '%s\n' "$call_out" | wc -l)" 5 "$1: lines"
 }
 
 veth_to_peer_namespace $DEVICE_ADDRESS $PEER_ADDRESS
@@ -92,7 +92,7 @@ rexec_call $DEVICE_ADDRESS --user "$CRED_USER" --password "$CRED_PASSWORD" --com
 expect_install_failure "plain"
 wait_for "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS"
 wait_for "Processing Command \"InstallAgent\""
-wait_for "InstallAgent is not available in this build"
+wait_for "Failed to download KESTA Agent Media from /m/l.mcfl - Could not download file /m/l.mcfl from KESTA Server $PEER_ADDRESS:$PORT - File not found"
 grep -qF -- "$CRED_PASSWORD" "$LOG" && fail "the password reached the log"
 
 rexec_call $DEVICE_ADDRESS --user "$(protect "$CRED_USER")" --password "$(protect "$CRED_PASSWORD")" \

@@ -116,11 +116,12 @@ veth_to_peer_namespace() {
 }
 in_peer() { nsenter --target "$PEER_NS" --net -- "$@"; }
 
-# start_peer_in_namespace ADDRESS: kesta-peer as the server on ADDRESS in the
-# peer's namespace, state in $PEER_STATE; sets PORT.
+# start_peer_in_namespace ADDRESS [ARGS...]: kesta-peer as the server on
+# ADDRESS in the peer's namespace, state in $PEER_STATE, with further ARGS
+# (--media DIR); sets PORT.
 start_peer_in_namespace() {
   rm -f "$PEER_STATE/ready"
-  in_peer "$PEER" --port 0 --state "$PEER_STATE" --bind "$1" >> /tmp/kesta/peer.log 2>&1 &
+  in_peer "$PEER" --port 0 --state "$PEER_STATE" --bind "$@" >> /tmp/kesta/peer.log 2>&1 &
   local deadline=$((SECONDS + 30))
   until [ -s "$PEER_STATE/ready" ]; do
     [ $SECONDS -lt $deadline ] || fail "kesta-peer did not get ready: $(cat /tmp/kesta/peer.log)"

@@ -1,0 +1,236 @@
+#include "install/agent_install.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+#include "config/config_file.h"
+#include "device/agent_location.h"
+#include "device/device_record.h"
+#include "install/exec_command.h"
+#include "install/install_log.h"
+#include "install/install_report.h"
+#include "install/media_download.h"
+#include "install/post_install.h"
+#include "install/root_filesystem.h"
+#include "install/working_directory.h"
+#include "log/log.h"
+#include "util/attr_list.h"
+#include "util/files.h"
+#include "util/product.h"
+#include "util/strings.h"
+#include "util/text_encoding.h"
+
+namespace dusk {
+
+namespace {
+
+/// Slots of the stored device record read for the host name.
+constexpr int kDeviceRecordSlots = 32;
+
+constexpr char kPackageTypeDebian[] = "debian";
+constexpr char kPackageTypeScript[] = "script";
+
+std::string MediaOption(const AttrTable& media_options, std::string_view name,
+                        std::string_view default_value) {
+  return GetAttrValue(media_options, name, default_value, true);
+}
+
+/// The configured media directory; false when AgentMediaPath is missing
+/// or empty.
+bool AgentMediaDirectory(std::string* media_dir) {
+  if (GetConfigString(ConfigSection::kApplication, "AgentMediaPath", media_dir) !=
+          ConfigRead::kFound ||
+      media_dir->empty())
+    return false;
+  std::string root;
+  if (GetConfigString(ConfigSection::kApplication, "AgentMediaRoot", &root) == ConfigRead::kFound)
+    *media_dir = JoinMediaRoot(root, *media_dir);
+  return true;
+}
+
+/// Fails the install before anything is downloaded when an agent command
+/// given up on earlier still runs: new media would replace the files it
+/// reads, and two installers would work on one agent.
+bool RefuseWhileAbandonedCommandRuns(RexecSession* session, bool console) {
+  if (!AbandonedCommandRunning()) return false;
+  const std::vector<pid_t> running = AbandonedCommands();
+  InstallFailed(session, kLogError, console,
+                strFormat("A previous KESTA Agent command (pid %d) is still running - "
+                          "not starting another install",
+                          running.empty() ? 0 : static_cast<int>(running.front())));
+  return true;
+}
+
+}  // namespace
+
+AgentMediaOptions ReadAgentMediaOptions(const AttrTable& media_options) {
+  AgentMediaOptions media;
+  media.packageType = MediaOption(media_options, "PackageType", media.packageType);
+  media.installScript = MediaOption(media_options, "InstallScript", "");
+  media.installOptions = MediaOption(media_options, "InstallOptions", "");
+  media.silentInstallOptions = MediaOption(media_options, "SilentInstallOptions", "");
+  media.postInstallConfigure = MediaOption(media_options, "PostInstallConfigure", "");
+  media.initialConnectAfterRestart =
+      MediaOption(media_options, "InitialConnectAfterRestart", media.initialConnectAfterRestart);
+  media.initialConnectOptions = MediaOption(media_options, "InitialConnectOptions", "");
+  return media;
+}
+
+void MapPackageType(std::string* type, std::string* command) {
+  strTrim(*type, ' ');
+  strToLower(*type);
+  if (type->empty() || *type == "deb") *type = kPackageTypeDebian;
+  command->clear();
+  if (*type == kPackageTypeDebian) *command = FileExists(kQpkgTool) ? kQpkgTool : kDpkgTool;
+}
+
+std::string InstallArguments(const AgentMediaOptions& media, bool console, bool silent) {
+  const std::string* first = &media.installOptions;
+  const std::string* second = &media.silentInstallOptions;
+  if (!console && silent) std::swap(first, second);
+  if (!first->empty()) return " " + *first;
+  if (!second->empty()) return " " + *second;
+  return "";
+}
+
+std::string JoinMediaRoot(std::string root, std::string_view media_path) {
+  if (strStartsWith(media_path, "/")) strTrimRight(root, '/');
+  return root + std::string(media_path);
+}
+
+bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option,
+                             std::string_view port_option, const AttrTable& options,
+                             bool console) {
+  const std::string host_text(host_option), port_text(port_option);
+  LogMessage(kLogTrace, "DownloadAndInstallAgent: optServerHost=%s optServerPort=%s console=%d",
+             host_text.c_str(), port_text.c_str(), console ? 1 : 0);
+  LogMessage(InstallLogLevel(kLogDebug, console), "Parameters Specified");
+  LogAttrs(InstallLogLevel(kLogDebug, console), options);
+  std::string host, port;
+  GetServerAddress(host_option, port_option, &host, &port);
+  if (RefuseWhileAbandonedCommandRuns(session, console)) return false;
+
+  std::string media_dir;
+  if (!AgentMediaDirectory(&media_dir)) {
+    const std::string text =
+        strFormat("%s Not Properly Installed - AgentMediapath is not defined", kServiceName);
+    SendSessionEvent(session, kEventInstallFailed, text);
+    LogMessage(InstallLogLevel(kLogFatal, console), "%s", text.c_str());
+    return false;
+  }
+
+  const std::string remote_file_path =
+      GetAttrValue(options, "-media", kDefaultAgentMedia, false) + "/" +
+      GetAttrValue(options, "-contentlist", kDefaultContentList, false);
+  SendSessionEvent(session, kEventCopyingAgent, "");
+  AgentMediaOptions media;
+  {
+    AttrTable media_options(kMediaOptionSlots);
+    std::string error_text;
+    if (!DownloadMediaFromServer(session, host_option, port_option, remote_file_path, media_dir,
+                                 console, true, &media_options, &error_text)) {
+      LogMessage(InstallLogLevel(kLogError, console),
+                 "Failed to download KESTA Agent Media from %s - %s", remote_file_path.c_str(),
+                 error_text.c_str());
+      SendSessionEvent(session, kEventInstallFailed, error_text);
+      return false;
+    }
+    media = ReadAgentMediaOptions(media_options);
+  }
+
+  // Relative paths of the media (a package file named in the options) are
+  // taken from the media directory.
+  WorkingDirectoryGuard directory;
+  if (!directory.ChangeTo(media_dir))
+    return InstallFailed(session, kLogError, console,
+                         strFormat("Could not change directory to \"%s\"", media_dir.c_str()));
+  const bool silent = strToBool(GetAttrValue(options, "-silent", "0", false));
+  const bool prime = strToBool(GetAttrValue(options, "-prime", "0", false));
+
+  std::string package_type = media.packageType, command;
+  MapPackageType(&package_type, &command);
+  if (package_type == kPackageTypeScript) {
+    if (media.installScript.empty())
+      return InstallFailed(
+          session, kLogError, console,
+          strFormat("Missing Install Script specification in KESTA Agent Media for Package "
+                    "Type \"%s\"",
+                    package_type.c_str()));
+    command = media_dir + "/" + media.installScript;
+    if (!FileExists(command))
+      return InstallFailed(session, kLogError, console,
+                           strFormat("Did not find KESTA Agent Install script %s", command.c_str()));
+  }
+  if (command.empty())
+    return InstallFailed(
+        session, kLogError, console,
+        strFormat("Unsupported Package Type \"%s\" Specified", package_type.c_str()));
+  command += InstallArguments(media, console, silent);
+
+  AttrTable record(kDeviceRecordSlots);
+  GetDeviceInfoFromReg(record);
+  const std::string hostname = GetAttrValue(record, "hostname", "", false);
+  if (hostname.empty())
+    return InstallFailed(session, kLogError, console, "Failed to get device hostname from Config");
+  const std::string install_log = GetInstallLogFile();
+
+  AttrTable placeholders(kPlaceholderSlots);
+  placeholders.Set("RcsHost", GetAttrValue(options, "-rcshost", host, false));
+  placeholders.Set("RcsPort", GetAttrValue(options, "-rcsport", kDefaultRcsPort, false));
+  placeholders.Set("Hostname", hostname);
+  placeholders.Set("InstallLogfile", install_log);
+  strSubst(command, placeholders);
+  strSubst(media.initialConnectOptions, placeholders);
+  strSubst(media.postInstallConfigure, placeholders);
+  strTrim(media.initialConnectOptions, ' ');
+
+  SendSessionEvent(session, kEventInstallConfig, "");
+  InstallProgress(session, kLogDebug, console,
+                  strFormat("Executing KESTA Agent Install Command: \"%s\"", command.c_str()));
+  UnlockRootFilesystem();
+  ExecResult result = kExecNoError;
+  if (!ExecCommand(command, install_log, "", false, kInstallCommandTimeout, &result)) {
+    LockRootFilesystem();
+    return InstallFailed(
+        session, kLogError, console,
+        strFormat("Agent Install Command Failed - %s", ExecResultText(result).c_str()));
+  }
+  sync();
+  LockRootFilesystem();
+  if (result != kExecNoError)
+    return InstallFailed(session, kLogError, console,
+                         strFormat("Agent Install Command Failed - Exit Code: %d", result));
+
+  std::string agent_dir;
+  if (!FindAgentLocation(&agent_dir))
+    return InstallFailed(session, kLogError, console, "KESTA Agent did not Install correctly");
+  directory.ChangeTo(agent_dir);
+
+  // Its own failure event has been sent.
+  if (!media.postInstallConfigure.empty() &&
+      !RunPostInstallConfig(session, media.postInstallConfigure, console))
+    return false;
+
+  if (prime) {
+    if (media.initialConnectOptions.empty()) {
+      InstallProgress(session, kLogInfo, console,
+                      "Initial Connect Options not specified with KESTA Agent Media, Skipping "
+                      "Initial Connect.");
+    } else if (strToBool(media.initialConnectAfterRestart)) {
+      InstallProgress(session, kLogInfo, console,
+                      strFormat("Scheduling Initial Connect after Device Restart - Options: %s",
+                                media.initialConnectOptions.c_str()));
+      ScheduleInitialConnect(media.initialConnectOptions);
+    } else {
+      // A failed first connect leaves an installed agent; it has reported
+      // its own failure.
+      RunInitialConnect(session, media.initialConnectOptions, console);
+    }
+  }
+
+  SendSessionEvent(session, kEventAgentInstalled, "");
+  return true;
+}
+
+}  // namespace dusk

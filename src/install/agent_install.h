@@ -1,0 +1,87 @@
+#ifndef DUSK_INSTALL_AGENT_INSTALL_H_
+#define DUSK_INSTALL_AGENT_INSTALL_H_
+
+// The install of the KESTA Agent: the media is downloaded and verified into
+// the configured media directory, its content list says how it installs (an
+// install script of its own, or a Debian package), the install command runs
+// with its output in the install log, and once the agent is present its
+// post-install configuration and initial connect follow (post_install.h).
+// The server that asked for the install follows the work as "info" lines and
+// events on the request's session; a command-line install has no session.
+
+#include <string>
+#include <string_view>
+
+#include "rexec/rexec_session.h"
+#include "util/attr_table.h"
+
+namespace dusk {
+
+/// Defaults of the request options "-media", "-contentlist" and "-rcsport".
+inline constexpr char kDefaultAgentMedia[] = "/media/client/default/linuxtc";
+inline constexpr char kDefaultContentList[] = "MediaContent.mcfl";
+inline constexpr char kDefaultRcsPort[] = "3464";
+
+/// Seconds the install command may run before it is abandoned (it goes on
+/// running; see exec_command.h).
+inline constexpr int kInstallCommandTimeout = 120;
+
+/// Slots of the media option table and of the placeholder table.
+inline constexpr int kMediaOptionSlots = 64;
+inline constexpr int kPlaceholderSlots = 32;
+
+/// Package tools of the package type "debian": the device's own package
+/// installer when it has one, else dpkg from the search path.
+inline constexpr char kQpkgTool[] = "/usr/share/qpkg/.qpkg_util";
+inline constexpr char kDpkgTool[] = "dpkg";
+
+/// What the media's content list says about its install; each field is its
+/// option's value, or the default when the option is absent (a present
+/// empty value stays empty).
+struct AgentMediaOptions {
+  std::string packageType = "debian";          ///< PackageType
+  std::string installScript;                   ///< InstallScript
+  std::string installOptions;                  ///< InstallOptions
+  std::string silentInstallOptions;            ///< SilentInstallOptions
+  std::string postInstallConfigure;            ///< PostInstallConfigure
+  std::string initialConnectAfterRestart = "0";  ///< InitialConnectAfterRestart
+  std::string initialConnectOptions;           ///< InitialConnectOptions
+};
+
+/// The options of |media_options| (names compared ignoring letter case).
+AgentMediaOptions ReadAgentMediaOptions(const AttrTable& media_options);
+
+/// Trims blanks from |type| and lower-cases it, "" and "deb" becoming
+/// "debian". |command| is the package tool for "debian" (kQpkgTool when that
+/// file exists, else kDpkgTool) and "" for any other type.
+void MapPackageType(std::string* type, std::string* command);
+
+/// What follows the install command: " " and InstallOptions, or
+/// SilentInstallOptions when those are empty; the other way round when
+/// |silent| is asked for off the console (an install run from the console
+/// has someone watching it, whatever "-silent" says). "" when both are
+/// empty.
+std::string InstallArguments(const AgentMediaOptions& media, bool console, bool silent);
+
+/// The media directory of the configured |media_path| under the configured
+/// |root|: an absolute path drops the root's trailing slashes; the two are
+/// then joined as they are.
+std::string JoinMediaRoot(std::string root, std::string_view media_path);
+
+/// Downloads and installs the agent as |options| (the request options:
+/// "-media", "-contentlist", "-silent", "-prime", "-rcshost", "-rcsport")
+/// say, from the server of the -host and -port options |host_option| and
+/// |port_option| ("" when not given). Reports on |session| (may be null):
+/// "copyingagent", the download's "info" lines, "installcfgagent", the
+/// command, and "agentinstalled"; every failure as "installagentfailed"
+/// with its text. |console| echoes the log lines to standard output. Runs
+/// nothing while an earlier agent command abandoned after its time-out is
+/// still running. The working directory is the same afterwards. True when
+/// the agent is installed and its post-install configuration succeeded.
+bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option,
+                             std::string_view port_option, const AttrTable& options,
+                             bool console);
+
+}  // namespace dusk
+
+#endif  // DUSK_INSTALL_AGENT_INSTALL_H_

@@ -1,0 +1,374 @@
+#include "install/agent_install.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "config/config_file.h"
+#include "crypto/md5.h"
+#include "install/exec_command.h"
+#include "install/install_test_agent.h"
+#include "install/media_test_server.h"
+#include "log/log.h"
+#include "support/test_util.h"
+#include "util/files.h"
+#include "util/stop_request.h"
+
+namespace dusk {
+namespace {
+
+constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
+constexpr char kServerRoot[] = "/tmp/kesta/www";
+constexpr char kMediaDir[] = "/tmp/kesta/media";
+constexpr char kLogDir[] = "/tmp/kesta/log";
+
+std::string Md5Of(std::string_view data) {
+  Md5Context context;
+  Md5Begin(context);
+  Md5Add(context, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.data()),
+                                           data.size()));
+  return Md5Hex(Md5End(context));
+}
+
+TEST(AgentInstallTest, PackageTypes) {
+  struct {
+    const char* type;
+    const char* mapped;
+    const char* command;
+  } cases[] = {
+      {"", "debian", "dpkg"},        {"debian", "debian", "dpkg"},
+      {" DEB ", "debian", "dpkg"},   {"Debian", "debian", "dpkg"},
+      {"Script", "script", ""},      {"  rpm", "rpm", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    std::string type = c.type, command = "stale";
+    MapPackageType(&type, &command);
+    EXPECT_EQ(type, c.mapped);
+    EXPECT_EQ(command, c.command);
+  }
+}
+
+TEST(AgentInstallTest, InstallArgumentsPreferSilentOnlyOffTheConsole) {
+  struct {
+    const char* install;
+    const char* silent_options;
+    bool console;
+    bool silent;
+    const char* arguments;
+  } cases[] = {
+      {"-i", "-q", false, true, " -q"},  {"-i", "-q", true, true, " -i"},
+      {"-i", "-q", false, false, " -i"}, {"", "-q", true, false, " -q"},
+      {"-i", "", false, true, " -i"},    {"", "", false, true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.install << "/" << c.silent_options << " console="
+                                    << c.console << " silent=" << c.silent);
+    AgentMediaOptions media;
+    media.installOptions = c.install;
+    media.silentInstallOptions = c.silent_options;
+    EXPECT_EQ(InstallArguments(media, c.console, c.silent), c.arguments);
+  }
+}
+
+TEST(AgentInstallTest, MediaRootJoinsTheMediaPath) {
+  struct {
+    const char* root;
+    const char* path;
+    const char* joined;
+  } cases[] = {
+      {"/data/", "/agent/media", "/data/agent/media"},
+      {"/data//", "/agent/media", "/data/agent/media"},
+      {"/", "/tmp/kesta/media", "/tmp/kesta/media"},
+      {"/data", "media", "/datamedia"},
+      {"/data/", "media", "/data/media"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.joined);
+    EXPECT_EQ(JoinMediaRoot(c.root, c.path), c.joined);
+  }
+}
+
+/// A script media served over HTTP: install.sh copies the agent's programs
+/// (recorders) from the media into /opt/kesta/agent. The configuration
+/// names the server kesta-main, which the media URL does not.
+class AgentInstallFlowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DUSK_REQUIRE_SANDBOX();
+    test::ResetFixedDirs();
+    ClearStopRequest();
+    LogLevel(kLogDebug);
+    server_ = std::make_unique<test::MediaTestServer>(kServerRoot);
+    ASSERT_NE(server_->port(), 0);
+    ResetDevice();
+  }
+  void TearDown() override { LogLevel(kLogInfo); }
+
+  /// The device and the media as every case starts from.
+  void ResetDevice() {
+    for (const char* path : {"/opt/kesta/agent", kMediaDir, kServerRoot, kLogDir, "/etc/kesta/agent"})
+      test::RemoveTree(path);
+    test::RemoveTree(test::kAgentCallsFile);
+    std::filesystem::create_directories(kLogDir);
+    std::filesystem::create_directories(std::string(kServerRoot) + "/media");
+    conf_ = {{"ServerName", "kesta-main"},   {"ServerPort", "3466"},
+             {"AgentMediaRoot", "/tmp/kesta/"}, {"AgentMediaPath", "/media"},
+             {"LogPath", kLogDir},            {"hostname", "dev01"}};
+    files_ = {{"install.sh", test::RecorderScript(
+                                 "echo copying the agent\n"
+                                 "mkdir -p /opt/kesta/agent && cp agent/* /opt/kesta/agent/")},
+              {"agent/zelexecd", test::RecorderScript()},
+              {"agent/zelskman", test::RecorderScript()}};
+    options_ = {{"PackageType", "script"},
+                {"InstallScript", "install.sh"},
+                {"InstallOptions", "-h <RcsHost> -p <RCSPORT> -n <hostname> -l <InstallLogfile>"},
+                {"PostInstallConfigure", "zelskman -configure <RcsHost>:<RcsPort>"},
+                {"InitialConnectOptions", "  -connect <Hostname>  "}};
+    digests_.clear();
+  }
+
+  void WriteConf() {
+    std::string application = "[Application]\n", device = "[DeviceInfo]\n";
+    for (const auto& [key, value] : conf_)
+      (key == "hostname" ? device : application) += key + "=" + value + "\n";
+    test::WriteFile(kConf, application + device);
+  }
+
+  /// The files and their list MediaContent.mcfl on the server.
+  void Publish() {
+    WriteConf();
+    std::string list = "#//MediaContent: 1.0\n";
+    for (const auto& [name, value] : options_) list += "#//Option: " + name + "=" + value + "\n";
+    for (const auto& [path, content] : files_) {
+      const std::string file = std::string(kServerRoot) + "/media/" + path;
+      std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+      test::WriteFile(file, content);
+      const auto digest = digests_.find(path);
+      list += path + " " + std::to_string(content.size()) + " 755 " +
+              (digest != digests_.end() ? digest->second : Md5Of(content)) + "\n";
+    }
+    test::WriteFile(std::string(kServerRoot) + "/media/MediaContent.mcfl", list);
+  }
+
+  std::string MediaUrl() const {
+    return "http://127.0.0.1:" + std::to_string(server_->port()) + "/media";
+  }
+
+  /// The request of "-instagent" for the media URL, with |extra| pairs.
+  AttrTable Request(const std::map<std::string, std::string>& extra = {}) const {
+    AttrTable request(64);
+    request.Set("-media", MediaUrl());
+    request.Set("-prime", "1");
+    for (const auto& [name, value] : extra) request.Set(name, value);
+    return request;
+  }
+
+  bool Install(const AttrTable& request, bool console = false) {
+    return DownloadAndInstallAgent(nullptr, "", "", request, console);
+  }
+
+  std::unique_ptr<test::MediaTestServer> server_;
+
+ public:
+  // What a case changes before Publish.
+  std::map<std::string, std::string> conf_;
+  std::vector<std::pair<std::string, std::string>> files_;
+  std::vector<std::pair<std::string, std::string>> options_;
+  std::map<std::string, std::string> digests_;
+  std::string prime_ = "1";
+  std::string list_ = "MediaContent.mcfl";
+  test::TempDir cwd_;
+};
+
+TEST_F(AgentInstallFlowTest, ScriptMediaInstallsWithThePlaceholdersFilled) {
+  Publish();
+  ASSERT_EQ(ChangeDir(cwd_.path()), 1);
+  test::LogCapture log;
+  // With the log file open, only the echoed lines reach standard output.
+  ASSERT_TRUE(LogFileOpen(kLogFileName, std::string(kLogDir)));
+  testing::internal::CaptureStdout();
+  const bool installed = Install(Request(), true);
+  const std::string console = testing::internal::GetCapturedStdout();
+  LogFileClose();
+  ASSERT_TRUE(installed) << console;
+
+  // RcsHost is the configured server, not the media URL's host; RcsPort
+  // its default; the initial connect options are trimmed.
+  EXPECT_EQ(test::AgentCalls(),
+            (std::vector<std::string>{
+                "install.sh -h kesta-main -p 3464 -n dev01 -l /tmp/kesta/log/agentinstall.log "
+                "@/tmp/kesta/media",
+                "zelskman -configure kesta-main:3464 @/opt/kesta/agent",
+                "zelskman -connect dev01 @/opt/kesta/agent"}));
+  EXPECT_EQ(test::ReadFile("/tmp/kesta/log/agentinstall.log"), "copying the agent\n");
+  EXPECT_EQ(test::LoggedEvents(log),
+            (std::vector<std::string>{"copyingagent|", "installcfgagent|", "agentinstalled|"}));
+  EXPECT_TRUE(log.Has(kLogDebug,
+                      "Executing KESTA Agent Install Command: \"/tmp/kesta/media/install.sh -h "
+                      "kesta-main -p 3464 -n dev01 -l /tmp/kesta/log/agentinstall.log\""));
+  EXPECT_TRUE(log.Has(kLogInfo,
+                      "Executing KESTA Post Install Configuration: \"zelskman -configure "
+                      "kesta-main:3464\""));
+  EXPECT_TRUE(log.Has(kLogInfo, "KESTA Post Install Configuration Completed - Exit Code: 0"));
+  EXPECT_TRUE(log.Has(kLogInfo, "KESTA Initial Connect Completed - Exit Code: 0"));
+  // Everything is echoed but the initial connect's completion.
+  EXPECT_NE(console.find("Executing KESTA Initial Connect Command: \"/opt/kesta/agent/zelskman "
+                         "-connect dev01\""),
+            std::string::npos);
+  EXPECT_EQ(console.find("KESTA Initial Connect Completed"), std::string::npos);
+  EXPECT_EQ(GetCwd(), cwd_.path());
+}
+
+TEST_F(AgentInstallFlowTest, RequestOptionsFillRcsHostAndRcsPortAndChooseSilentOptions) {
+  options_.push_back({"SilentInstallOptions", "-quiet <rcshost> <rcsport>"});
+  Publish();
+  ASSERT_TRUE(Install(Request({{"-rcshost", "rcs.example"}, {"-rcsport", "4000"},
+                               {"-silent", "true"}, {"-prime", "0"}})));
+  EXPECT_EQ(test::AgentCalls(),
+            (std::vector<std::string>{"install.sh -quiet rcs.example 4000 @/tmp/kesta/media",
+                                      "zelskman -configure rcs.example:4000 @/opt/kesta/agent"}));
+}
+
+TEST_F(AgentInstallFlowTest, InitialConnectChoices) {
+  struct Case {
+    const char* name;
+    std::function<void(AgentInstallFlowTest&)> setup;
+    const char* info;       // "" = none expected
+    const char* scheduled;  // the InitialConnect key, "" = absent
+    std::vector<std::string> events;
+  };
+  const std::vector<std::string> ok = {"copyingagent|", "installcfgagent|", "agentinstalled|"};
+  const Case cases[] = {
+      {"no -prime", [](auto& t) { t.prime_ = "0"; }, "", "", ok},
+      {"after a restart",
+       [](auto& t) { t.options_.push_back({"InitialConnectAfterRestart", "1"}); },
+       "Scheduling Initial Connect after Device Restart - Options: -connect dev01",
+       "-connect dev01", ok},
+      {"no options", [](auto& t) { t.options_.pop_back(); },
+       "Initial Connect Options not specified with KESTA Agent Media, Skipping Initial Connect.",
+       "", ok},
+      {"zelskman missing: the install still succeeds",
+       [](auto& t) {
+         t.files_.pop_back();
+         t.options_.erase(t.options_.begin() + 3);  // no post-install command
+       },
+       "", "",
+       {"copyingagent|", "installcfgagent|",
+        test::FailureEvent("Did not find command zelskman for initial connect"),
+        "agentinstalled|"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetDevice();
+    prime_ = "1";
+    c.setup(*this);
+    Publish();
+    test::LogCapture log;
+    ASSERT_TRUE(Install(Request({{"-prime", prime_}})));
+    for (const std::string& call : test::AgentCalls())
+      EXPECT_EQ(call.find("-connect"), std::string::npos) << call;
+    if (*c.info) {
+      EXPECT_TRUE(log.Has(kLogInfo, c.info));
+    }
+    std::string scheduled;
+    ReadConfigValue(ConfigSection::kApplication, "InitialConnect", &scheduled);
+    EXPECT_EQ(scheduled, c.scheduled);
+    EXPECT_EQ(test::LoggedEvents(log), c.events);
+  }
+}
+
+TEST_F(AgentInstallFlowTest, FailuresAreToldAndTheDirectoryStays) {
+  const std::string server = "127.0.0.1:" + std::to_string(server_->port());
+  struct Case {
+    const char* name;
+    std::function<void(AgentInstallFlowTest&)> setup;
+    int level;
+    std::string text;        // logged at |level| and sent as the failure event
+    std::string event_text;  // when the event says less than the log line; "" = |text|
+  };
+  const Case cases[] = {
+      {"no media directory", [](auto& t) { t.conf_.erase("AgentMediaPath"); }, kLogFatal,
+       "KESTA-DUSK Not Properly Installed - AgentMediapath is not defined", ""},
+      {"list not on the server", [](auto& t) { t.list_ = "none.mcfl"; }, kLogError,
+       "Failed to download KESTA Agent Media from " + MediaUrl() +
+           "/none.mcfl - Could not download file /media/none.mcfl from KESTA Server " + server +
+           " - File not found",
+       "Could not download file /media/none.mcfl from KESTA Server " + server +
+           " - File not found"},
+      {"digest mismatch", [](auto& t) { t.digests_["agent/zelexecd"] = std::string(32, '0'); },
+       kLogError,
+       "Failed to download KESTA Agent Media from " + MediaUrl() +
+           "/MediaContent.mcfl - MD5 For file agent/zelexecd does not match - Calculated " +
+           Md5Of(test::RecorderScript()) + ", Expected " + std::string(32, '0'),
+       "MD5 For file agent/zelexecd does not match - Calculated " +
+           Md5Of(test::RecorderScript()) + ", Expected " + std::string(32, '0')},
+      {"no install script named", [](auto& t) { t.options_.erase(t.options_.begin() + 1); },
+       kLogError,
+       "Missing Install Script specification in KESTA Agent Media for Package Type \"script\"", ""},
+      {"install script missing", [](auto& t) { t.options_[1].second = "setup.sh"; }, kLogError,
+       "Did not find KESTA Agent Install script /tmp/kesta/media/setup.sh", ""},
+      {"unsupported package type", [](auto& t) { t.options_[0].second = " RPM"; }, kLogError,
+       "Unsupported Package Type \"rpm\" Specified", ""},
+      {"no host name stored", [](auto& t) { t.conf_.erase("hostname"); }, kLogError,
+       "Failed to get device hostname from Config", ""},
+      {"install command exits 1 with the agent in place",
+       [](auto& t) { t.files_[0].second += "\nexit 1"; }, kLogError,
+       "Agent Install Command Failed - Exit Code: 1", ""},
+      {"install command lays out nothing",
+       [](auto& t) { t.files_[0].second = test::RecorderScript(); }, kLogError,
+       "KESTA Agent did not Install correctly", ""},
+      {"post-install program missing",
+       [](auto& t) { t.options_[3].second = "configure-agent <RcsHost>"; }, kLogError,
+       "Did not find command /opt/kesta/agent/configure-agent for post install configuration "
+       "connect", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetDevice();
+    list_ = "MediaContent.mcfl";
+    c.setup(*this);
+    Publish();
+    ASSERT_EQ(ChangeDir(cwd_.path()), 1);
+    test::LogCapture log;
+    EXPECT_FALSE(Install(Request({{"-contentlist", list_}})));
+    EXPECT_TRUE(log.Has(c.level, c.text)) << testing::PrintToString(log.messages());
+    const std::vector<std::string> events = test::LoggedEvents(log);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events.back(), test::FailureEvent(c.event_text.empty() ? c.text : c.event_text));
+    EXPECT_EQ(GetCwd(), cwd_.path());
+  }
+}
+
+TEST_F(AgentInstallFlowTest, NoInstallWhileAnAbandonedCommandRuns) {
+  Publish();
+  // A stop makes the command's wait give up at once; it goes on running.
+  RequestStop();
+  ExecResult result = kExecNoError;
+  EXPECT_FALSE(ExecCommand("sleep 60", "", "", false, kInstallCommandTimeout, &result));
+  ClearStopRequest();
+  ASSERT_EQ(AbandonedCommands().size(), 1u);
+  const pid_t pid = AbandonedCommands().front();
+
+  test::LogCapture log;
+  EXPECT_FALSE(Install(Request()));
+  const std::string text = "A previous KESTA Agent command (pid " + std::to_string(pid) +
+                           ") is still running - not starting another install";
+  EXPECT_TRUE(log.Has(kLogError, text));
+  EXPECT_EQ(test::LoggedEvents(log), std::vector<std::string>{test::FailureEvent(text)});
+  EXPECT_TRUE(server_->requests().empty());
+
+  // Once it has ended and been collected, the install runs.
+  kill(pid, SIGKILL);
+  for (int i = 0; i < 100 && AbandonedCommandRunning(); ++i) usleep(20 * 1000);
+  EXPECT_TRUE(Install(Request()));
+}
+
+}  // namespace
+}  // namespace dusk

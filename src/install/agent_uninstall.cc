@@ -1,0 +1,74 @@
+#include "install/agent_uninstall.h"
+
+#include <unistd.h>
+
+#include <string>
+
+#include "device/agent_location.h"
+#include "install/exec_command.h"
+#include "install/install_log.h"
+#include "install/install_report.h"
+#include "install/root_filesystem.h"
+#include "install/working_directory.h"
+#include "log/log.h"
+#include "util/attr_table.h"
+#include "util/files.h"
+#include "util/strings.h"
+#include "util/text_encoding.h"
+
+namespace dusk {
+
+namespace {
+
+/// Slots of the placeholder table of the uninstall command.
+constexpr int kUninstallPlaceholderSlots = 32;
+
+}  // namespace
+
+bool UninstallAgent(bool console) {
+  LogMessage(kLogTrace, "UninstallAgent: console=%d", console ? 1 : 0);
+  const int error_level = InstallLogLevel(kLogError, console);
+  std::string agent_dir;
+  if (!FindAgentLocation(&agent_dir)) {
+    LogMessage(error_level, "KESTA Agent is not currently installed");
+    return false;
+  }
+  LogMessage(InstallLogLevel(kLogInfo, console), "Uninstalling KESTA Agent ...");
+
+  std::string command = agent_dir + "/" + kUninstallProgram;
+  if (!FileExists(command)) {
+    LogMessage(error_level, "Did not find KESTA Agent Un-Install command %s", command.c_str());
+    return false;
+  }
+  if (!console) command += std::string(" ") + kUninstallSilentSwitch;
+  const std::string log_file = GetUninstallLogFile();
+  AttrTable placeholders(kUninstallPlaceholderSlots);
+  placeholders.Set("UninstallCommand", kUninstallProgram);
+  placeholders.Set("UninstallLogFile", log_file);
+  strSubst(command, placeholders);
+  LogMessage(InstallLogLevel(kLogDebug, console), "Uninstall Command: %s", command.c_str());
+
+  WorkingDirectoryGuard directory;
+  if (!directory.ChangeTo("/")) {
+    LogMessage(error_level, "Could not change directory to /");
+    return false;
+  }
+  UnlockRootFilesystem();
+  ExecResult result = kExecNoError;
+  if (!ExecCommand(command, log_file, "", false, kUninstallTimeout, &result)) {
+    LockRootFilesystem();
+    LogMessage(error_level, "KESTA Agent Un-Install Command Failed - %s",
+               ExecResultText(result).c_str());
+    return false;
+  }
+  sync();
+  LockRootFilesystem();
+  if (result != kExecNoError) {
+    LogMessage(error_level, "KESTA Agent Un-Install Command Failed - %s",
+               ExecResultText(result).c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace dusk

@@ -1,0 +1,27 @@
+#ifndef DUSK_INSTALL_AGENT_UNINSTALL_H_
+#define DUSK_INSTALL_AGENT_UNINSTALL_H_
+
+// Removal of the KESTA Agent by its own uninstall program, run from the
+// root directory (the agent's directory goes away under it) with the root
+// file system unlocked and its output in the uninstall log. There is no
+// session: progress and failures are only logged.
+
+namespace dusk {
+
+/// The agent's uninstall program and its switch for an unattended run.
+inline constexpr char kUninstallProgram[] = "uninstall";
+inline constexpr char kUninstallSilentSwitch[] = "-s";
+
+/// Seconds the uninstall program may run before it is abandoned (it goes on
+/// running; see exec_command.h).
+inline constexpr int kUninstallTimeout = 120;
+
+/// Runs the agent's uninstall program, with kUninstallSilentSwitch unless
+/// |console| (which also echoes the log lines to standard output). True
+/// when it ran and exited with status 0. The working directory is the same
+/// afterwards when it still exists.
+bool UninstallAgent(bool console);
+
+}  // namespace dusk
+
+#endif  // DUSK_INSTALL_AGENT_UNINSTALL_H_

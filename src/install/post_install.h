@@ -1,0 +1,67 @@
+#ifndef DUSK_INSTALL_POST_INSTALL_H_
+#define DUSK_INSTALL_POST_INSTALL_H_
+
+// What makes a newly installed agent usable: its post-install configuration
+// (an agent command named by the media) and its initial connect (the
+// agent's "zelskman" with the media's options). The initial connect runs at
+// once or, when the media wants it after a restart of the device, is kept in
+// the configuration and run once by the next service start that finds the
+// agent. Both run in the agent's directory and report on the request's
+// session like the install (install_report.h).
+
+#include <string>
+#include <string_view>
+
+#include "rexec/rexec_session.h"
+
+namespace dusk {
+
+/// Seconds the post-install command and the initial connect may run before
+/// they are abandoned (they go on running; see exec_command.h).
+inline constexpr int kPostInstallTimeout = 30;
+inline constexpr int kInitialConnectTimeout = 120;
+
+/// The agent program of the initial connect.
+inline constexpr char kInitialConnectProgram[] = "zelskman";
+
+/// Key of section Application that holds the options of an initial connect
+/// waiting for the next service start.
+inline constexpr char kInitialConnectKey[] = "InitialConnect";
+
+/// Runs |command| (a program of the agent directory and its arguments) from
+/// the agent directory with a time-out of kPostInstallTimeout: "info" lines
+/// "Post Agent Install Configuration", "Executing KESTA Post Install
+/// Configuration: \"%s\"" and "KESTA Post Install Configuration Completed -
+/// Exit Code: %d". True for an empty command and when the command ran to its
+/// end, whatever its exit status; every failure is logged and sent as
+/// "installagentfailed". The working directory is the same afterwards.
+bool RunPostInstallConfig(RexecSession* session, std::string_view command, bool console);
+
+/// Runs kInitialConnectProgram of the agent directory with |options| from
+/// that directory with a time-out of kInitialConnectTimeout. Its completion
+/// line "KESTA Initial Connect Completed - Exit Code: %d" is logged at Info
+/// without console echo and sent as an "info" line. True when the command
+/// ran to its end, whatever its exit status; every failure is logged and
+/// sent as "installagentfailed". The working directory is the same
+/// afterwards.
+bool RunInitialConnect(RexecSession* session, std::string_view options, bool console);
+
+/// Keeps |options|, trimmed of blanks, for the next service start; options
+/// of blanks only remove the key instead. The result of the write or delete.
+bool ScheduleInitialConnect(std::string_view options);
+
+/// The options kept for the next service start: true when a non-empty
+/// value is stored; |options| is "" when the key is missing.
+bool GetScheduledInitialConnect(std::string* options);
+
+/// Removes the kept options ("Deleted Registry Key InitialConnect").
+bool ClearScheduledInitialConnect();
+
+/// At the service start: when the agent is installed and an initial connect
+/// is waiting, runs it (no session, no console echo) and removes it,
+/// whatever its result. A start without the agent leaves it waiting.
+void RunScheduledInitialConnect();
+
+}  // namespace dusk
+
+#endif  // DUSK_INSTALL_POST_INSTALL_H_

@@ -1,0 +1,117 @@
+#include "install/post_install.h"
+
+#include <gtest/gtest.h>
+
+#include "config/config_file.h"
+#include "install/install_test_agent.h"
+#include "log/log.h"
+#include "support/test_util.h"
+#include "util/files.h"
+
+namespace dusk {
+namespace {
+
+constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
+
+class PostInstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DUSK_REQUIRE_SANDBOX();
+    test::ResetFixedDirs();
+    LogLevel(kLogDebug);
+    test::WriteFile(kConf, "[Application]\nServerName=kesta-main\n");
+    ASSERT_EQ(ChangeDir(cwd_.path()), 1);
+  }
+  void TearDown() override { LogLevel(kLogInfo); }
+
+  static std::string Scheduled() {
+    std::string value = "absent";
+    ReadConfigValue(ConfigSection::kApplication, kInitialConnectKey, &value);
+    return value;
+  }
+
+  test::TempDir cwd_;
+};
+
+TEST_F(PostInstallTest, PostInstallCommandRunsFromTheAgentDirectory) {
+  test::LayOutAgent({"zelexecd"});
+  test::WriteProgram("/opt/kesta/agent/configure", test::RecorderScript("exit 2"));
+  test::LogCapture log;
+  // Blanks around the text do not part the program from its directory.
+  EXPECT_TRUE(RunPostInstallConfig(nullptr, "  configure -server kesta-main:3464 ", false));
+  EXPECT_EQ(test::AgentCalls(),
+            std::vector<std::string>{"configure -server kesta-main:3464 @/opt/kesta/agent"});
+  // A non-zero exit status is reported, not a failure.
+  EXPECT_TRUE(log.Has(kLogInfo, "KESTA Post Install Configuration Completed - Exit Code: 2"));
+  EXPECT_TRUE(test::LoggedEvents(log).empty());
+  EXPECT_EQ(GetCwd(), cwd_.path());
+  EXPECT_TRUE(RunPostInstallConfig(nullptr, "", false));
+}
+
+TEST_F(PostInstallTest, Failures) {
+  struct {
+    const char* name;
+    bool agent;
+    bool initial_connect;
+    const char* argument;
+    const char* text;
+  } cases[] = {
+      {"post-install, no agent", false, false, "configure",
+       "KESTA Agent Location was not found - Skipping Post Install Configuration"},
+      {"post-install, no program", true, false, "configure -x",
+       "Did not find command /opt/kesta/agent/configure for post install configuration connect"},
+      {"initial connect, no options", true, true, "",
+       "Initial Connect Options not specified - Skipping Initial Connect"},
+      {"initial connect, no agent", false, true, "-connect",
+       "KESTA Agent Location was not found - Skipping Initial Connect"},
+      {"initial connect, no zelskman", true, true, "-connect",
+       "Did not find command zelskman for initial connect"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::RemoveTree("/opt/kesta/agent");
+    if (c.agent) test::LayOutAgent({"zelexecd"});
+    test::LogCapture log;
+    EXPECT_FALSE(c.initial_connect ? RunInitialConnect(nullptr, c.argument, false)
+                                   : RunPostInstallConfig(nullptr, c.argument, false));
+    EXPECT_TRUE(log.Has(kLogError, c.text));
+    EXPECT_EQ(test::LoggedEvents(log), std::vector<std::string>{test::FailureEvent(c.text)});
+    EXPECT_EQ(GetCwd(), cwd_.path());
+  }
+  EXPECT_TRUE(test::AgentCalls().empty());
+}
+
+TEST_F(PostInstallTest, ScheduledInitialConnectRunsOnceAtAStartThatFindsTheAgent) {
+  struct {
+    const char* options;
+    const char* stored;
+  } schedules[] = {{"  -connect dev01 -port 3464  ", "-connect dev01 -port 3464"},
+                   {"   ", "absent"}};
+  for (const auto& s : schedules) {
+    SCOPED_TRACE(s.options);
+    ASSERT_TRUE(SetConfigString(ConfigSection::kApplication, kInitialConnectKey, "old"));
+    EXPECT_TRUE(ScheduleInitialConnect(s.options));
+    EXPECT_EQ(Scheduled(), s.stored);
+  }
+  std::string options = "stale";
+  EXPECT_FALSE(GetScheduledInitialConnect(&options));
+  EXPECT_EQ(options, "");
+
+  ASSERT_TRUE(ScheduleInitialConnect("-connect dev01"));
+  // A start without the agent leaves it waiting.
+  RunScheduledInitialConnect();
+  EXPECT_EQ(Scheduled(), "-connect dev01");
+  EXPECT_TRUE(test::AgentCalls().empty());
+
+  test::LayOutAgent({"zelexecd", "zelskman"});
+  test::LogCapture log;
+  RunScheduledInitialConnect();
+  RunScheduledInitialConnect();
+  EXPECT_EQ(test::AgentCalls(), std::vector<std::string>{"zelskman -connect dev01 @/opt/kesta/agent"});
+  EXPECT_EQ(Scheduled(), "absent");
+  EXPECT_TRUE(log.Has(kLogInfo, "Deleted Registry Key InitialConnect"));
+  EXPECT_EQ(GetCwd(), cwd_.path());
+}
+
+}  // namespace
+}  // namespace dusk
