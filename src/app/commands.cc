@@ -45,11 +45,6 @@ void PrintUsage() {
   for (const char* line : kLines) LogMessage(kLogInfo | kLogConsoleFlag, "%s", line);
 }
 
-int CommandNotAvailable(const char* option) {
-  LogMessage(kLogError, "%s is not available in this build", option);
-  return kExitFailed;
-}
-
 int RunCommand(const Options& options) {
   if (options.helpCommand) {
     PrintUsage();

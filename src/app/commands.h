@@ -23,9 +23,6 @@ void PrintUsage();
 /// Runs the first command that |options| asks for and returns its exit code.
 int RunCommand(const Options& options);
 
-/// The command for a part of the program that this build lacks: logs
-/// "%s is not available in this build" with the option and fails.
-int CommandNotAvailable(const char* option);
 
 }  // namespace dusk
 
