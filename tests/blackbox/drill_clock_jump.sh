@@ -90,6 +90,7 @@ for gap in $spacing; do
     fail "a gap of $gap s between registration exchanges (interval $REGISTRATION_INTERVAL s): $spacing"
 done
 expect_eq "$first" 1 "Registers"
+check_qdx "$(stored_dn)"
 check_service 1
 
 stage "stop"
