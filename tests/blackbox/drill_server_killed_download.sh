@@ -6,6 +6,8 @@
 # no trace; and once the server is back the same download completes.
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
+# Every process it starts ends with the namespace.
+enter_pid_namespace
 . "$(dirname "$0")/lib/drill.sh"
 MEDIA=/tmp/kesta/media
 DEVICE_ADDRESS=10.98.0.2
@@ -63,7 +65,7 @@ stage "server killed half way through big.bin"
 get_into "$DRILL/get"
 wait_until 30 "big.bin half downloaded" big_part_over $((BIG / 2)) "$DRILL/get"
 kill -KILL "$PEER_PID"
-wait "$PEER_PID" 2>/dev/null || true
+{ wait "$PEER_PID" || true; } 2> /dev/null
 status=0
 wait "$get" || status=$?
 expect_eq "$status" 1 "exit code of the cut download ($(cat "$DRILL/get.out"))"

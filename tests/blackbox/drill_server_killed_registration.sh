@@ -22,7 +22,7 @@ kill_peer_during() {
   echo "$cut_path stall" > "$PEER_STATE/faults"
   wait_until 60 "request to $cut_path" eval '[ "$(requests_to "$cut_path")" -gt "$before" ]'
   kill -KILL "$PEER_PID"
-  wait "$PEER_PID" 2>/dev/null || true
+  { wait "$PEER_PID" || true; } 2> /dev/null
   rm "$PEER_STATE/faults"
 }
 
