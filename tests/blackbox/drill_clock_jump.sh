@@ -17,17 +17,6 @@ TWO_DAYS=$((2 * 86400))
 YEAR_BACK=$((-365 * 86400))
 REGISTRATION_INTERVAL=6
 
-# requests_to PATH: the peer's requests to PATH, in order.
-requests_to() { grep -l "^[A-Z]* $1[? ]" "$PEER_STATE"/requests/*.txt 2>/dev/null || true; }
-count_to() { requests_to "$1" | wc -l; }
-
-# wait_for_requests PATH N SECONDS: until the peer has had N requests to PATH.
-wait_for_requests() {
-  awaited_path=$1 awaited_count=$2
-  wait_until "$3" "$2 requests to $1" \
-    eval '[ "$(count_to "$awaited_path")" -ge "$awaited_count" ]'
-}
-
 # jump SECONDS: the service's date is now SECONDS off the machine's.
 jump() { echo "$1" > "$SHIFT"; }
 
@@ -54,14 +43,14 @@ start_service LD_PRELOAD="$SHIFT_LIBRARY" WALL_CLOCK_SHIFT_FILE="$SHIFT" \
 stage "probing: date two days ahead"
 wait_for_requests /proc/Zelmar 2 20
 jump $TWO_DAYS
-probes=$(count_to /proc/Zelmar)
+probes=$(peer_count /proc/Zelmar)
 wait_for_requests /proc/Zelmar $((probes + 2)) 15
 log_has "$LOG" "KESTA Server Probe Time Limit Expired" && fail "the probe time limit expired on the jump"
 check_service 1
 
 stage "probing: date a year back"
 jump $YEAR_BACK
-probes=$(count_to /proc/Zelmar)
+probes=$(peer_count /proc/Zelmar)
 wait_for_requests /proc/Zelmar $((probes + 2)) 15
 check_service 1
 grep -q "^$(date -d "@$(($(date +%s) + YEAR_BACK))" +%Y%m%d) " "$LOG" ||
@@ -75,21 +64,20 @@ wait_for_log "$LOG" "Successfully Updated Service Scan with $SERVER" 1 15
 stage "Startups: date forward, then back"
 # Each jump right after a registration exchange: the next one still waits
 # its interval, no less (forward) and no more (back).
-first=$(count_to /proc/vmp/register)
 jump $TWO_DAYS
 wait_for_requests /proc/vmp/startup 1 20
 jump $YEAR_BACK
 wait_for_requests /proc/vmp/startup 2 20
 jump 0
 wait_for_requests /proc/vmp/startup 3 20
-spacing=$(for request in $(requests_to /proc/vmp/register | tail -1) $(requests_to /proc/vmp/startup); do
+spacing=$(for request in $(peer_requests /proc/vmp/register | tail -1) $(peer_requests /proc/vmp/startup); do
   stat -c %Y "$request"; done | awk 'NR > 1 { printf "%d ", $1 - last } { last = $1 }')
 echo "seconds between the Register and the Startups: $spacing"
 for gap in $spacing; do
   [ "$gap" -ge $REGISTRATION_INTERVAL ] && [ "$gap" -le $((REGISTRATION_INTERVAL + 11)) ] ||
     fail "a gap of $gap s between registration exchanges (interval $REGISTRATION_INTERVAL s): $spacing"
 done
-expect_eq "$first" 1 "Registers"
+expect_eq "$(peer_count /proc/vmp/register)" 1 "Registers"
 check_qdx "$(stored_dn)"
 check_service 1
 

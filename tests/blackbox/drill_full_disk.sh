@@ -40,9 +40,6 @@ unchanged() {
   cmp -s "/etc/kesta/$1" "$DRILL/saved.$(basename "$1")" || fail "$1 changed on a full disk"
 }
 
-# requests_to PATH: how many POSTs to PATH the peer has recorded.
-requests_to() { { grep -l "^POST $1 HTTP/1.0" "$PEER_STATE"/requests/*.txt 2>/dev/null || true; } | wc -l; }
-
 # check_log_lines: no message of the log runs on from another, and at
 # most one line (the one the full disk cut short) is not a whole message.
 check_log_lines() {
@@ -142,8 +139,8 @@ fill "$LOG_DIR"
 start_service
 wait_until 40 "the new log filling its page" eval '[ "$(stat -c %s "$LOG")" = 4096 ]'
 # The service works on with its log full: its exchanges show at the server.
-startups=$(requests_to /proc/vmp/startup)
-wait_until 30 "two Startups" eval '[ "$(requests_to /proc/vmp/startup)" -ge $((startups + 2)) ]'
+startups=$(peer_count /proc/vmp/startup)
+wait_for_requests /proc/vmp/startup $((startups + 2)) 30
 cmp -s "$LOG.prev" "$DRILL/old.log" || fail "the rotated log differs from the log before"
 expect_eq "$(stat -c %s "$LOG")" 4096 "size of the log on the full disk"
 check_service 1

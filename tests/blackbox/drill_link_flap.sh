@@ -12,9 +12,6 @@ enter_pid_namespace --uts
 DEVICE_ADDRESS=10.97.0.2
 PEER_ADDRESS=10.97.0.1
 
-# requests_to PATH: how many requests to PATH the peer has recorded.
-requests_to() { { grep -l "^[A-Z]* $1[? ]" "$PEER_STATE"/requests/*.txt 2>/dev/null || true; } | wc -l; }
-
 # at_most_attempts TEXT SECONDS: in the next SECONDS the log says TEXT no
 # more often than one pass in every 5 s allows.
 at_most_attempts() {
@@ -44,7 +41,7 @@ ip link set dusk-dev0 down
 start_service
 wait_until 20 "a failed probe" eval 'log_messages "$LOG" | grep -q "^KESTA Server $SERVER Not Available - "'
 at_most_attempts "Probing KESTA Server $SERVER @ URL http://$SERVER/proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&getauthds=true ..." 12
-expect_eq "$(requests_to /proc/Zelmar)" 0 "probes that reached the server"
+expect_eq "$(peer_count /proc/Zelmar)" 0 "probes that reached the server"
 check_service 1
 
 stage "link up: probed and registered by the timers"
@@ -70,7 +67,7 @@ started=$(log_count "Successfully Started Device on $SERVER")
 ip link set dusk-dev0 up
 wait_for_log "$LOG" "Successfully Started Device on $SERVER" $((started + 1)) 20
 expect_eq "$(stored_dn)" "$DN" "DN after the link came back"
-expect_eq "$(requests_to /proc/vmp/register)" 1 "Registers"
+expect_eq "$(peer_count /proc/vmp/register)" 1 "Registers"
 check_qdx "$DN"
 check_service 1
 

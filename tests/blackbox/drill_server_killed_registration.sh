@@ -10,17 +10,13 @@ set -euo pipefail
 enter_pid_namespace --uts
 . "$(dirname "$0")/lib/drill.sh"
 
-# requests_to PATH: how many POSTs to PATH the peer has recorded.
-requests_to() { { grep -l "^POST $1 HTTP/1.0" "$PEER_STATE"/requests/*.txt 2>/dev/null || true; } | wc -l; }
-
 # kill_peer_during PATH: the peer takes the next request to PATH and is
 # killed before it answers.
 kill_peer_during() {
-  cut_path=$1
   local before
-  before=$(requests_to "$cut_path")
-  echo "$cut_path stall" > "$PEER_STATE/faults"
-  wait_until 60 "request to $cut_path" eval '[ "$(requests_to "$cut_path")" -gt "$before" ]'
+  before=$(peer_count "$1")
+  echo "$1 stall" > "$PEER_STATE/faults"
+  wait_for_requests "$1" $((before + 1)) 60
   kill -KILL "$PEER_PID"
   { wait "$PEER_PID" || true; } 2> /dev/null
   rm "$PEER_STATE/faults"

@@ -141,5 +141,17 @@ check_files() {
   [ -z "$stray" ] || fail "files outside the program's own: $stray"
 }
 
+# peer_requests PATH: the peer's recorded requests to PATH (any method, with
+# or without a query), oldest first; peer_count PATH: how many.
+peer_requests() { grep -l "^[A-Z]* $1[? ]" "$PEER_STATE"/requests/*.txt 2> /dev/null || true; }
+peer_count() { peer_requests "$1" | wc -l; }
+
+# wait_for_requests PATH N SECONDS: until the peer has had N requests to
+# PATH.
+wait_for_requests() {
+  awaited_path=$1 awaited_count=$2
+  wait_until "$3" "$2 requests to $1" eval '[ "$(peer_count "$awaited_path")" -ge "$awaited_count" ]'
+}
+
 # log_count TEXT: how many messages of the log are TEXT.
 log_count() { log_messages "$LOG" | grep -cxF -- "$1" || true; }
