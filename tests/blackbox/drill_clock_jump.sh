@@ -23,17 +23,11 @@ jump() { echo "$1" > "$SHIFT"; }
 stage "set-up"
 [ -f "$SHIFT_LIBRARY" ] || fail "no $SHIFT_LIBRARY: build the tests"
 hostname drill-device
-drill_device
-cd "$DRILL"
-start_peer
-run_dusk -confinit -host 127.0.0.1 -port "$PORT"
-expect_eq "$status" 0 "-confinit"
 # A probe on every pass, a time limit the drill would hit only after
 # minutes, a Startup every second pass.
-short_timers -confupdate Config/probeattemptinterval=2 -confupdate Config/probeattemptlimit=100 \
+device_with_peer -confupdate Config/probeattemptinterval=2 -confupdate Config/probeattemptlimit=100 \
   -confupdate Config/probetimelimit=120 \
   -confupdate Config/registrationinterval=$REGISTRATION_INTERVAL
-SERVER=127.0.0.1:$PORT
 jump 0
 echo "/proc/Zelmar status 503" > "$PEER_STATE/faults"
 # AddressSanitizer wants its library first; this one must come first.
@@ -82,9 +76,7 @@ check_qdx "$(stored_dn)"
 check_service 1
 
 stage "stop"
-run_dusk -stop
-wait_for_exit "$service" 75
-expect_eq "$(exit_code_of "$service")" 0 "exit status"
+stop_service
 check_conf
 check_files
 echo PASS

@@ -128,8 +128,7 @@ check_conf "$CONF.prev"
 check_service 1
 
 stage "full disk during the log rotation"
-run_dusk -stop
-wait_for_exit "$service" 75
+stop_service
 # The rotation drops the older log: let that free one page only, which the
 # new log fills within a pass or two at the debug level.
 head -c 100 /dev/zero | tr '\0' x > "$LOG.prev"
@@ -154,9 +153,7 @@ expect_eq "$(stored_dn)" "$MOVED" "DN"
 check_service 1
 
 stage "stop"
-run_dusk -stop
-wait_for_exit "$service" 75
-expect_eq "$(exit_code_of "$service")" 0 "exit status"
+stop_service
 check_conf
 check_qdx "$MOVED"
 check_files

@@ -53,14 +53,8 @@ leftovers_of() { echo "^(dusk/dusk\.conf(\.prev)?|agent/lib/KMA\.QDX)\.$1$"; }
 
 stage "set-up"
 hostname drill-device
-drill_device
-cd "$DRILL"
-start_peer
-run_dusk -confinit -host 127.0.0.1 -port "$PORT"
-expect_eq "$status" 0 "-confinit"
 # A Startup on every pass, each a chance for the server to move the device.
-short_timers -confupdate Config/registrationinterval=0
-SERVER=127.0.0.1:$PORT
+device_with_peer -confupdate Config/registrationinterval=0
 dn=$DN_A
 leftovers="^$"
 round=0
@@ -112,9 +106,7 @@ expect_eq "$(stored_dn)" "$dn" "DN after the last round"
 check_qdx "$dn"
 check_conf
 check_service 1
-run_dusk -stop
-wait_for_exit "$service" 75
-expect_eq "$(exit_code_of "$service")" 0 "exit status"
+stop_service
 left=$(cd /etc/kesta && find . -type f | sed 's|^\./||' | grep -E "$leftovers" || true)
 echo "temporary files the kills left: ${left:-none}" | tr '\n' ' '
 echo

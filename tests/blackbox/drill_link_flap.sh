@@ -72,9 +72,7 @@ check_qdx "$DN"
 check_service 1
 
 stage "stop"
-run_dusk -stop
-wait_for_exit "$service" 75
-expect_eq "$(exit_code_of "$service")" 0 "exit status"
+stop_service
 wait_for_log "$LOG" "Successfully Unregistered Device from $SERVER"
 check_conf
 check_files

@@ -43,13 +43,7 @@ attempts_within() {
 
 stage "set-up"
 hostname drill-device
-drill_device
-cd "$DRILL"
-start_peer
-run_dusk -confinit -host 127.0.0.1 -port "$PORT"
-expect_eq "$status" 0 "-confinit"
-short_timers -confupdate Application/LogLevel=debug
-SERVER=127.0.0.1:$PORT
+device_with_peer -confupdate Application/LogLevel=debug
 DN=cn=drill-device,ou=devices,o=kesta
 
 stage "server killed during the Register"
@@ -96,9 +90,7 @@ expect_eq "$(ls "$PEER_STATE/devices" | grep -v '\.last$')" "$(printf %s "$DN")"
 check_service 1
 
 stage "stop"
-run_dusk -stop
-wait_for_exit "$service" 75
-expect_eq "$(exit_code_of "$service")" 0 "exit status"
+stop_service
 wait_for_log "$LOG" "Successfully Unregistered Device from $SERVER"
 check_conf
 check_qdx "$DN"

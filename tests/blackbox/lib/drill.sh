@@ -43,6 +43,19 @@ short_timers() {
   expect_eq "$status" 0 "-confupdate of the timers"
 }
 
+# device_with_peer [ARG...]: drill_device, kesta-peer on loopback, and a
+# dusk.conf naming it with the short timers and ARGs (more -confupdate);
+# sets SERVER. The drill works in DRILL from here on.
+device_with_peer() {
+  drill_device
+  cd "$DRILL"
+  start_peer
+  run_dusk -confinit -host 127.0.0.1 -port "$PORT"
+  expect_eq "$status" 0 "-confinit"
+  short_timers "$@"
+  SERVER=127.0.0.1:$PORT
+}
+
 # start_service [ENV...]: starts the service from DRILL/cwd (with ENV set)
 # and sets $service to its pid.
 start_service() {
@@ -50,6 +63,15 @@ start_service() {
   out=$(cd "$DRILL/cwd" && env "$@" timeout 10 "$DUSK")
   service=$(printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p')
   [ -n "$service" ] || fail "no start line in [$out]"
+}
+
+# stop_service: -stop ends the service within its bound (75 s), with exit
+# status 0.
+stop_service() {
+  run_dusk -stop
+  expect_eq "$status" 0 "-stop"
+  wait_for_exit "$service" 75
+  expect_eq "$(exit_code_of "$service")" 0 "exit status of the service"
 }
 
 # check_service STARTS: the service $service still runs, has started
