@@ -58,7 +58,7 @@ at_exit 'kill -KILL $PEER_NS 2>/dev/null || true'
 # Small queues on the server's side: what the server has not sent when it
 # dies must not still reach the device from its buffers.
 in_peer tc qdisc add dev dusk-peer0 root tbf rate 16mbit burst 32kb latency 50ms
-in_peer sysctl -qw net.ipv4.tcp_wmem="4096 16384 65536"
+in_peer sh -c 'echo 4096 16384 65536 > /proc/sys/net/ipv4/tcp_wmem'
 start_media_peer
 
 stage "server killed half way through big.bin"
