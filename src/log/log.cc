@@ -29,6 +29,9 @@ struct LogState {
   std::function<void(int, std::string_view)> observer;
   /// Error and Fatal lines also go to standard error.
   bool errors_to_stderr = false;
+  /// The last line was not written whole (a full disk): it may have left
+  /// a piece without its line break.
+  bool line_cut = false;
 };
 
 LogState& State() {
@@ -42,6 +45,16 @@ LogState& State() {
 void WriteConsole(const char* line, size_t size) {
   fflush(stdout);
   WriteAll(STDOUT_FILENO, std::string_view(line, size));
+}
+
+/// Ends the piece of a line that a full disk cut short, so that the next
+/// line does not run on from it. True when the file ends a line now.
+bool EndCutLine(int fd) {
+  struct stat st;
+  char last = '\n';
+  if (fstat(fd, &st) == 0 && st.st_size > 0 && pread(fd, &last, 1, st.st_size - 1) != 1)
+    return false;
+  return last == '\n' || WriteAll(fd, "\n");
 }
 
 /// True when standard output and standard error are the same file, so a
@@ -95,8 +108,10 @@ void LogMessage(int level_and_flags, const char* format, ...) {
     int size = snprintf(line, sizeof line, "%s%s%s: %.*s\n", stamp, tag,
                         kServiceName, static_cast<int>(message_size), message);
     if (size > 0) {
-      WriteAll(state.file.get(),
-               std::string_view(line, std::min(static_cast<size_t>(size), sizeof line - 1)));
+      const int fd = state.file.get();
+      const std::string_view text(line, std::min(static_cast<size_t>(size), sizeof line - 1));
+      // After a cut line the file is brought to a line end first.
+      state.line_cut = (state.line_cut && !EndCutLine(fd)) || !WriteAll(fd, text);
     }
   }
   if (!on_stdout && !to_stderr) return;

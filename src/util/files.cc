@@ -206,7 +206,12 @@ bool KeepPrevious(const std::string& path, const std::string& previous) {
         !WriteSyncedFile(staging, old_content, st.st_mode & 07777))
       return false;
   }
-  if (rename(staging.c_str(), previous.c_str()) == 0) return true;
+  if (rename(staging.c_str(), previous.c_str()) == 0) {
+    // Where |previous| already was this very file (another writer kept it
+    // a moment ago), rename() does nothing and both names stay.
+    unlink(staging.c_str());
+    return true;
+  }
   int err = errno;
   unlink(staging.c_str());
   errno = err;

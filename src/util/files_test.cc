@@ -111,6 +111,21 @@ TEST(ReplaceFileTest, NewContentModeAndPreviousVersion) {
   EXPECT_FALSE(FileExists(path + "." + std::to_string(getpid())));
 }
 
+TEST(ReplaceFileTest, PreviousAlreadyTheFileLeavesNoStagingName) {
+  // Two writers keep the same file as the previous version one after the
+  // other: the second finds .prev already a link to it.
+  test::TempDir dir;
+  const std::string path = dir / "f.conf";
+  test::WriteFile(path, "one\n");
+  ReplaceOptions options;
+  options.previous_path = path + ".prev";
+  ASSERT_EQ(link(path.c_str(), options.previous_path.c_str()), 0);
+  ASSERT_TRUE(ReplaceFileAtomically(path, "two\n", options).ok());
+  EXPECT_EQ(test::ReadFile(path), "two\n");
+  EXPECT_EQ(test::ReadFile(options.previous_path), "one\n");
+  EXPECT_FALSE(FileExists(options.previous_path + "." + std::to_string(getpid())));
+}
+
 TEST(ReplaceFileTest, FailureLeavesTheFileAndNoTemporary) {
   test::TempDir dir;
   const std::string path = dir / "f";

@@ -90,8 +90,11 @@ int main(int argc, char** argv) {
   socklen_t size = sizeof address;
   if (inet_pton(AF_INET, bind_address.c_str(), &address.sin_addr) != 1)
     return Usage("--bind needs a dotted IPv4 address");
+  // A whole fleet may connect at once while one connection is served: they
+  // wait in the queue. A queue that overflows makes the kernel answer with
+  // SYN cookies, which reset a connection whose request came in pieces.
   if (!listener || bind(listener.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-      listen(listener.get(), 16) != 0 ||
+      listen(listener.get(), SOMAXCONN) != 0 ||
       getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
     fprintf(stderr, "kesta-peer: cannot listen on %s:%s: %s\n", bind_address.c_str(),
             port_text.c_str(), strerror(errno));

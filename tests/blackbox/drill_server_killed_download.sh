@@ -1,0 +1,91 @@
+# Fault drill: the server dies in the middle of a media download. "dusk
+# -get" fetches a media content file list from kesta-peer across a veth
+# pair held to 16 Mbit/s with small send queues, and the peer is killed while the second, large
+# file is half way. The download fails with its reason and exit code 1,
+# not a crash; the file checked before the cut stays, the cut one leaves
+# no trace; and once the server is back the same download completes.
+set -euo pipefail
+. "$(dirname "$0")/lib/common.sh"
+# Every process it starts ends with the namespace.
+enter_pid_namespace
+. "$(dirname "$0")/lib/drill.sh"
+MEDIA=/tmp/kesta/media
+DEVICE_ADDRESS=10.98.0.2
+PEER_ADDRESS=10.98.0.1
+BIG=$((8 * 1024 * 1024))
+
+# start_media_peer [PORT]: kesta-peer serving MEDIA in the peer's namespace
+# (on a free port, or PORT); sets PEER_PID and PORT.
+start_media_peer() {
+  rm -f "$PEER_STATE/ready"
+  # Not through in_peer: a function in the background is a subshell, and
+  # the kill must reach the peer itself.
+  nsenter --target "$PEER_NS" --net -- "$PEER" --port "${1:-0}" --state "$PEER_STATE" \
+    --bind "$PEER_ADDRESS" --media "$MEDIA" >> /tmp/kesta/peer.log 2>&1 &
+  PEER_PID=$!
+  wait_until 30 "kesta-peer ready (see /tmp/kesta/peer.log)" test -s "$PEER_STATE/ready"
+  read -r _ PORT < "$PEER_STATE/ready"
+}
+
+# get_into DIR: "dusk -get" of the list into the new directory DIR, in the
+# background; sets $get.
+get_into() {
+  mkdir -p "$1"
+  (cd "$1" && exec "$DUSK" -host "$PEER_ADDRESS" -port "$PORT" -get /agent/MediaContent.mcfl) \
+    > "$1.out" 2>&1 &
+  get=$!
+}
+
+# big_part_over BYTES DIR: the unfinished big file in DIR is over BYTES.
+big_part_over() { [ -n "$(find "$2" -name '.dusk-*.part' -size +"$1"c)" ]; }
+
+stage "set-up"
+drill_device
+cd "$DRILL"
+run_dusk -confinit
+expect_eq "$status" 0 "-confinit"
+mkdir -p "$MEDIA/agent"
+head -c 300000 /dev/urandom > "$MEDIA/agent/small.bin"
+head -c "$BIG" /dev/urandom > "$MEDIA/agent/big.bin"
+{
+  echo "#//MediaContent: 1.0"
+  for file in small.bin big.bin; do
+    echo "$file $(stat -c %s "$MEDIA/agent/$file") 644 $(md5sum < "$MEDIA/agent/$file" | cut -d' ' -f1)"
+  done
+} > "$MEDIA/agent/MediaContent.mcfl"
+veth_to_peer_namespace "$DEVICE_ADDRESS" "$PEER_ADDRESS"
+at_exit 'kill -KILL $PEER_NS 2>/dev/null || true'
+# Small queues on the server's side: what the server has not sent when it
+# dies must not still reach the device from its buffers.
+in_peer tc qdisc add dev dusk-peer0 root tbf rate 16mbit burst 32kb latency 50ms
+in_peer sh -c 'echo 4096 16384 65536 > /proc/sys/net/ipv4/tcp_wmem'
+start_media_peer
+
+stage "server killed half way through big.bin"
+get_into "$DRILL/get"
+wait_until 30 "big.bin half downloaded" big_part_over $((BIG / 2)) "$DRILL/get"
+kill -KILL "$PEER_PID"
+{ wait "$PEER_PID" || true; } 2> /dev/null
+status=0
+wait "$get" || status=$?
+expect_eq "$status" 1 "exit code of the cut download ($(cat "$DRILL/get.out"))"
+expect_contains "$(cat "$DRILL/get.out")" \
+  "Error: Failed to download file /agent/big.bin from $PEER_ADDRESS:$PORT - Connection ended after" \
+  "cut download"
+expect_eq "$(cd "$DRILL/get" && find . -mindepth 1 | sort | tr '\n' ' ')" \
+  "./MediaContent.mcfl ./small.bin " "files after the cut"
+cmp -s "$DRILL/get/small.bin" "$MEDIA/agent/small.bin" || fail "small.bin differs"
+
+stage "server back: the download completes"
+start_media_peer "$PORT"
+get_into "$DRILL/again"
+status=0
+wait "$get" || status=$?
+expect_eq "$status" 0 "exit code of the download after the return ($(cat "$DRILL/again.out"))"
+for file in MediaContent.mcfl small.bin big.bin; do
+  cmp -s "$DRILL/again/$file" "$MEDIA/agent/$file" || fail "$file differs"
+done
+expect_eq "$(find "$DRILL/again" -mindepth 1 | wc -l)" 3 "files after the return"
+check_conf
+check_files
+echo PASS
