@@ -67,7 +67,10 @@ TEST_F(AgentUninstallTest, Failures) {
        "Did not find KESTA Agent Un-Install command /opt/kesta/agent/uninstall"},
       {"uninstall exits 3", "exit 3", true, "KESTA Agent Un-Install Command Failed - Exit Code: 3"},
   };
-  test::WriteFile(kConf, "[Application]\n");
+  // The log goes into the sandbox: without LogPath the uninstall, run from
+  // "/", would write agentuninstall.log into the machine's root.
+  std::filesystem::create_directories("/tmp/kesta/log");
+  test::WriteFile(kConf, "[Application]\nLogPath=/tmp/kesta/log\n");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     test::RemoveTree("/opt/kesta/agent");
