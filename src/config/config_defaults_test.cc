@@ -141,7 +141,8 @@ TEST_F(ConfigInitTest, MissingSectionFailsAfterAddingWhatItCould) {
                       "Could not access [DeviceInfo] section in config file " + kConf +
                           " ..."));
   std::string value;
-  EXPECT_EQ(ReadConfigValue(ConfigSection::kApplication, "InstallPath", &value), ConfigRead::kFound);
+  EXPECT_EQ(ReadConfigValue(ConfigSection::kApplication, "InstallPath", &value),
+            ConfigRead::kFound);
 }
 
 TEST_F(ConfigInitTest, UpdateEntries) {

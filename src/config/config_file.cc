@@ -1,12 +1,18 @@
 #include "config/config_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <functional>
+#include <vector>
 
 #include "log/log.h"
 #include "util/files.h"
 #include "util/strings.h"
+#include "util/unique_fd.h"
 
 namespace dusk {
 
@@ -70,6 +76,59 @@ bool ReplaceConfigFile(const std::string& path, const std::string& content) {
   return false;
 }
 
+/// An exclusive lock on the configuration directory while it lives: the
+/// service and a command started beside it each read the file, change it and
+/// write it back, and without the lock the later writer would drop the
+/// earlier one's change. The lock is held for a few milliseconds, so the
+/// wait for it is short and bounded.
+class ConfigLock {
+ public:
+  explicit ConfigLock(const std::string& directory)
+      : fd_(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (!fd_) return;
+    constexpr int kPollMs = 10;
+    for (int waited = 0; waited <= kConfigLockWaitMs; waited += kPollMs) {
+      if (flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
+        held_ = true;
+        return;
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) break;
+      usleep(kPollMs * 1000);
+    }
+    error_ = errno;
+  }
+  ~ConfigLock() {
+    if (held_) flock(fd_.get(), LOCK_UN);
+  }
+  ConfigLock(const ConfigLock&) = delete;
+  ConfigLock& operator=(const ConfigLock&) = delete;
+
+  /// True when the lock is held; otherwise logs why not.
+  bool Held(const std::string& path) const {
+    if (!held_)
+      LogMessage(kLogError, "Failed to lock Config file %s for update - %s", path.c_str(),
+                 ErrorText(fd_ ? error_ : ENOENT).c_str());
+    return held_;
+  }
+
+ private:
+  UniqueFd fd_;
+  bool held_ = false;
+  int error_ = 0;
+};
+
+/// Reads the present file, lets |change| edit its text, and writes the
+/// result, all under the lock. False when the file is absent or empty,
+/// |change| declines, or the file cannot be locked or rewritten.
+bool RewriteConfig(const std::function<bool(std::string* content)>& change) {
+  const std::string path = ConfigFilePath();
+  ConfigLock lock(ConfigDirectory());
+  std::string content;
+  if (ReadConfigText(path, &content) != ConfigRead::kFound) return false;
+  if (!lock.Held(path) || !change(&content)) return false;
+  return ReplaceConfigFile(path, content);
+}
+
 void LogUpdated(std::string_view key, std::string_view value, bool written) {
   if (written)
     LogMessage(kLogInfo, "Updated Registry Key %.*s with Value \"%.*s\"",
@@ -118,20 +177,24 @@ bool UpdateConfigFile(ConfigOp op, ConfigSection section, std::string_view key,
     LogMessage(kLogError, "Invalid Config file operation type %d Specified", op_id);
     return false;
   }
-  if (!CheckSection(section)) return false;
-  const std::string path = ConfigFilePath();
-  std::string old_content;
-  if (key.empty() || ReadConfigText(path, &old_content) != ConfigRead::kFound) return false;
+  if (!CheckSection(section) || key.empty()) return false;
   if (op != ConfigOp::kDelete && !EntryWritable(key, value)) return false;
-  return ReplaceConfigFile(path, RewriteConfigText(old_content, op, section, key, value));
+  return RewriteConfig([&](std::string* content) {
+    *content = RewriteConfigText(*content, op, section, key, value);
+    return true;
+  });
 }
 
 bool WriteConfigValue(ConfigSection section, std::string_view key, std::string_view value) {
-  std::string ignored;
-  ConfigOp op = ReadConfigValue(section, key, &ignored) == ConfigRead::kFound
-                    ? ConfigOp::kReplace
-                    : ConfigOp::kInsert;
-  return UpdateConfigFile(op, section, key, value);
+  if (!CheckSection(section) || key.empty() || !EntryWritable(key, value)) return false;
+  // Replace or insert is decided on the text read under the lock.
+  return RewriteConfig([&](std::string* content) {
+    std::string ignored;
+    ConfigOp op = FindConfigValueInText(*content, section, key, &ignored) ? ConfigOp::kReplace
+                                                                           : ConfigOp::kInsert;
+    *content = RewriteConfigText(*content, op, section, key, value);
+    return true;
+  });
 }
 
 ConfigRead GetConfigString(ConfigSection section, std::string_view key, std::string* value) {
@@ -161,23 +224,22 @@ bool SetConfigInt(ConfigSection section, std::string_view key, int value) {
 
 bool SetConfigStrings(ConfigSection section, std::span<const ConfigPair> pairs) {
   if (pairs.empty()) return true;
-  const std::string path = ConfigFilePath();
-  std::string content;
-  bool present = CheckSection(section) && ReadConfigText(path, &content) == ConfigRead::kFound;
   // Every pair is applied to the text in memory, as one update after the
   // other would have been, and the file is rewritten once.
   std::vector<bool> applied(pairs.size(), false);
-  for (size_t i = 0; present && i < pairs.size(); ++i) {
-    const ConfigPair& pair = pairs[i];
-    if (pair.key.empty() || !EntryWritable(pair.key, pair.value)) continue;
-    std::string ignored;
-    ConfigOp op = FindConfigValueInText(content, section, pair.key, &ignored)
-                      ? ConfigOp::kReplace
-                      : ConfigOp::kInsert;
-    content = RewriteConfigText(content, op, section, pair.key, pair.value);
-    applied[i] = true;
-  }
-  const bool rewritten = present && ReplaceConfigFile(path, content);
+  const bool rewritten = CheckSection(section) && RewriteConfig([&](std::string* content) {
+    for (size_t i = 0; i < pairs.size(); ++i) {
+      const ConfigPair& pair = pairs[i];
+      if (pair.key.empty() || !EntryWritable(pair.key, pair.value)) continue;
+      std::string ignored;
+      ConfigOp op = FindConfigValueInText(*content, section, pair.key, &ignored)
+                        ? ConfigOp::kReplace
+                        : ConfigOp::kInsert;
+      *content = RewriteConfigText(*content, op, section, pair.key, pair.value);
+      applied[i] = true;
+    }
+    return true;
+  });
   bool all = true;
   for (size_t i = 0; i < pairs.size(); ++i) {
     LogUpdated(pairs[i].key, pairs[i].value, rewritten && applied[i]);

@@ -3,8 +3,9 @@
 
 // dusk.conf on disk. Nothing is cached: every read scans the file, every
 // change rewrites it whole through ReplaceFileAtomically, after keeping the
-// old file as dusk.conf.prev. A crash or a power cut at any moment leaves
-// either the old or the new file under the name dusk.conf.
+// old file as dusk.conf.prev, with the directory locked from the read to the
+// rename so that the service and a command never undo each other's change. A crash or a power cut
+// at any moment leaves either the old or the new file under the name dusk.conf.
 
 #include <span>
 #include <string>
@@ -21,6 +22,9 @@ inline constexpr char kConfigName[] = "dusk.conf";
 /// Server used when neither the command line nor the file names one.
 inline constexpr char kDefaultServerHost[] = "kesta-server";
 inline constexpr char kDefaultServerPort[] = "3466";
+
+/// Longest wait for the lock that keeps two writers of the file apart.
+inline constexpr int kConfigLockWaitMs = 5000;
 
 /// Longest server host name and port text kept.
 inline constexpr size_t kServerHostMax = 255;

@@ -133,6 +133,39 @@ TEST_F(ConfigFileTest, KillAtAnyMomentLeavesOldOrNewContent) {
   }
 }
 
+// The service and a command started beside it both rewrite the file: no
+// writer may undo another's change.
+TEST_F(ConfigFileTest, ConcurrentWritersKeepEveryChange) {
+  test::WriteFile(conf_, "[Application]\n[Config]\n");
+  constexpr int kWriters = 3, kKeys = 40;
+  auto KeyOf = [](int writer, int key) {
+    return "w" + std::to_string(writer) + "k" + std::to_string(key);
+  };
+  std::vector<pid_t> writers;
+  for (int w = 0; w < kWriters; ++w) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      LogSilence();
+      bool ok = true;
+      for (int k = 0; k < kKeys; ++k)
+        ok &= SetConfigInt(ConfigSection::kConfig, KeyOf(w, k), k);
+      _exit(ok ? 0 : 1);
+    }
+    writers.push_back(pid);
+  }
+  for (pid_t pid : writers) {
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  for (int w = 0; w < kWriters; ++w)
+    for (int k = 0; k < kKeys; ++k) {
+      std::string value;
+      EXPECT_EQ(ReadConfigValue(ConfigSection::kConfig, KeyOf(w, k), &value), ConfigRead::kFound)
+          << KeyOf(w, k);
+    }
+}
+
 TEST_F(ConfigFileTest, ServerAddressPrecedence) {
   std::string host, port;
   GetServerAddress("", "", &host, &port);

@@ -81,22 +81,23 @@ TEST(ConfigTextTest, Rewrites) {
     const char* value;
     std::string expected;
   } cases[] = {
-      {"replace keeps the file's letter case", ConfigOp::kReplace, ConfigSection::kConfig, "serverprobed",
-       "1",
+      {"replace keeps the file's letter case", ConfigOp::kReplace, ConfigSection::kConfig,
+       "serverprobed", "1",
        "# comment\n[Application]\nShared=app\n[Config]\nServerProbed=1\nShared=config\n"
        "[ServiceScan]\nzelexecd=\n"},
-      {"replace touches only its section", ConfigOp::kReplace, ConfigSection::kConfig, "Shared", "new",
+      {"replace touches only its section", ConfigOp::kReplace, ConfigSection::kConfig, "Shared",
+       "new",
        "# comment\n[Application]\nShared=app\n[Config]\nServerProbed=0\nShared=new\n"
        "[ServiceScan]\nzelexecd=\n"},
-      {"insert goes right under the header", ConfigOp::kInsert, ConfigSection::kServiceScan, "zelsched",
-       "",
+      {"insert goes right under the header", ConfigOp::kInsert, ConfigSection::kServiceScan,
+       "zelsched", "",
        "# comment\n[Application]\nShared=app\n[Config]\nServerProbed=0\nShared=config\n"
        "[ServiceScan]\nzelsched=\nzelexecd=\n"},
       {"delete", ConfigOp::kDelete, ConfigSection::kApplication, "SHARED", "",
        "# comment\n[Application]\n[Config]\nServerProbed=0\nShared=config\n"
        "[ServiceScan]\nzelexecd=\n"},
-      {"missing section added at the end", ConfigOp::kInsert, ConfigSection::kDeviceInfo,
-       "devdn", "x", kFile + "[DeviceInfo]\ndevdn=x\n"},
+      {"missing section added at the end", ConfigOp::kInsert, ConfigSection::kDeviceInfo, "devdn",
+       "x", kFile + "[DeviceInfo]\ndevdn=x\n"},
       {"missing key changes nothing", ConfigOp::kReplace, ConfigSection::kApplication, "none", "x",
        kFile},
   };
@@ -127,8 +128,9 @@ TEST(ConfigTextTest, LongLinesArePiecesAndSurviveRewrites) {
   EXPECT_EQ(RewriteConfigText(file, ConfigOp::kReplace, ConfigSection::kApplication, "Next", "2"),
             "[Application]\n" + long_line + "Next=2\n");
   // A replaced long line goes whole, its tail included.
-  EXPECT_EQ(RewriteConfigText(file, ConfigOp::kReplace, ConfigSection::kApplication, "long", "short"),
-            "[Application]\nLong=short\nNext=1\n");
+  EXPECT_EQ(
+      RewriteConfigText(file, ConfigOp::kReplace, ConfigSection::kApplication, "long", "short"),
+      "[Application]\nLong=short\nNext=1\n");
 
   // A line of exactly one piece plus its line break stays one line.
   std::string exact = "[Application]\nK=" + std::string(kConfigLinePiece - 2, 'e') + "\n";
@@ -139,8 +141,9 @@ TEST(ConfigTextTest, LongLinesArePiecesAndSurviveRewrites) {
 TEST(ConfigTextTest, MissingFinalLineBreakIsAdded) {
   EXPECT_EQ(RewriteConfigText("[Config]", ConfigOp::kInsert, ConfigSection::kConfig, "a", "1"),
             "[Config]\na=1\n");
-  EXPECT_EQ(RewriteConfigText("[Config]\nb=2", ConfigOp::kReplace, ConfigSection::kConfig, "b", "3"),
-            "[Config]\nb=3\n");
+  EXPECT_EQ(
+      RewriteConfigText("[Config]\nb=2", ConfigOp::kReplace, ConfigSection::kConfig, "b", "3"),
+      "[Config]\nb=3\n");
 }
 
 TEST(ConfigTextTest, EntriesThatCannotBeReadBack) {
