@@ -14,19 +14,6 @@ DEVICE_ADDRESS=10.98.0.2
 PEER_ADDRESS=10.98.0.1
 BIG=$((8 * 1024 * 1024))
 
-# start_media_peer [PORT]: kesta-peer serving MEDIA in the peer's namespace
-# (on a free port, or PORT); sets PEER_PID and PORT.
-start_media_peer() {
-  rm -f "$PEER_STATE/ready"
-  # Not through in_peer: a function in the background is a subshell, and
-  # the kill must reach the peer itself.
-  nsenter --target "$PEER_NS" --net -- "$PEER" --port "${1:-0}" --state "$PEER_STATE" \
-    --bind "$PEER_ADDRESS" --media "$MEDIA" >> /tmp/kesta/peer.log 2>&1 &
-  PEER_PID=$!
-  wait_until 30 "kesta-peer ready (see /tmp/kesta/peer.log)" test -s "$PEER_STATE/ready"
-  read -r _ PORT < "$PEER_STATE/ready"
-}
-
 # get_into DIR: "dusk -get" of the list into the new directory DIR, in the
 # background; sets $get.
 get_into() {
@@ -35,9 +22,6 @@ get_into() {
     > "$1.out" 2>&1 &
   get=$!
 }
-
-# big_part_over BYTES DIR: the unfinished big file in DIR is over BYTES.
-big_part_over() { [ -n "$(find "$2" -name '.dusk-*.part' -size +"$1"c)" ]; }
 
 stage "set-up"
 drill_device
@@ -55,11 +39,8 @@ head -c "$BIG" /dev/urandom > "$MEDIA/agent/big.bin"
 } > "$MEDIA/agent/MediaContent.mcfl"
 veth_to_peer_namespace "$DEVICE_ADDRESS" "$PEER_ADDRESS"
 at_exit 'kill -KILL $PEER_NS 2>/dev/null || true'
-# Small queues on the server's side: what the server has not sent when it
-# dies must not still reach the device from its buffers.
-in_peer tc qdisc add dev dusk-peer0 root tbf rate 16mbit burst 32kb latency 50ms
-in_peer sh -c 'echo 4096 16384 65536 > /proc/sys/net/ipv4/tcp_wmem'
-start_media_peer
+slow_server_link
+start_peer_in_namespace "$PEER_ADDRESS" --media "$MEDIA"
 
 stage "server killed half way through big.bin"
 get_into "$DRILL/get"
@@ -77,7 +58,7 @@ expect_eq "$(cd "$DRILL/get" && find . -mindepth 1 | sort | tr '\n' ' ')" \
 cmp -s "$DRILL/get/small.bin" "$MEDIA/agent/small.bin" || fail "small.bin differs"
 
 stage "server back: the download completes"
-start_media_peer "$PORT"
+PEER_PORT=$PORT start_peer_in_namespace "$PEER_ADDRESS" --media "$MEDIA"
 get_into "$DRILL/again"
 status=0
 wait "$get" || status=$?

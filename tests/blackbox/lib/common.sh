@@ -99,14 +99,8 @@ CONF
 # both in a /24); sets PEER_NS, the pid that holds it. in_peer CMD... runs a
 # command there.
 veth_to_peer_namespace() {
-  unshare --net sleep 600 &
-  PEER_NS=$!
-  # unshare may not have made the namespace yet when it is asked for it.
-  local tries=0
-  while [ "$(readlink /proc/$PEER_NS/ns/net)" = "$(readlink /proc/self/ns/net)" ]; do
-    [ $((tries += 1)) -le 100 ] || fail "no network namespace for the peer"
-    sleep 0.05
-  done
+  start_netns_holder
+  PEER_NS=$NETNS_PID
   ip link add dusk-dev0 type veth peer name dusk-peer0 netns $PEER_NS
   ip addr add "$1/24" dev dusk-dev0
   ip link set dusk-dev0 up
@@ -117,16 +111,16 @@ veth_to_peer_namespace() {
 in_peer() { nsenter --target "$PEER_NS" --net -- "$@"; }
 
 # start_peer_in_namespace ADDRESS [ARGS...]: kesta-peer as the server on
-# ADDRESS in the peer's namespace, state in $PEER_STATE, with further ARGS
-# (--media DIR); sets PORT.
+# ADDRESS in the peer's namespace, state in $PEER_STATE, on a free port (or
+# on PEER_PORT when set, to come back where it was), with further ARGS
+# (--media DIR); sets PEER_PID (the peer itself, for a drill to kill) and
+# PORT.
 start_peer_in_namespace() {
   rm -f "$PEER_STATE/ready"
-  in_peer "$PEER" --port 0 --state "$PEER_STATE" --bind "$@" >> /tmp/kesta/peer.log 2>&1 &
-  local deadline=$((SECONDS + 30))
-  until [ -s "$PEER_STATE/ready" ]; do
-    [ $SECONDS -lt $deadline ] || fail "kesta-peer did not get ready: $(cat /tmp/kesta/peer.log)"
-    sleep 0.1
-  done
+  nsenter --target "$PEER_NS" --net -- "$PEER" --port "${PEER_PORT:-0}" --state "$PEER_STATE" \
+    --bind "$@" >> /tmp/kesta/peer.log 2>&1 &
+  PEER_PID=$!
+  wait_until 30 "kesta-peer ready (see /tmp/kesta/peer.log)" test -s "$PEER_STATE/ready"
   read -r _ PORT < "$PEER_STATE/ready"
 }
 

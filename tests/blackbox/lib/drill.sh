@@ -177,3 +177,14 @@ wait_for_requests() {
 
 # log_count TEXT: how many messages of the log are TEXT.
 log_count() { log_messages "$LOG" | grep -cxF -- "$1" || true; }
+
+# big_part_over BYTES DIR: a download's unfinished file in DIR is over BYTES.
+big_part_over() { [ -n "$(find "$2" -name '.dusk-*.part' -size +"$1"c)" ]; }
+
+# slow_server_link: the server's side of the veth pair held to 16 Mbit/s
+# with small send queues, so a drill can kill the server in the middle of a
+# file and what it had not sent does not still reach the device.
+slow_server_link() {
+  in_peer tc qdisc add dev dusk-peer0 root tbf rate 16mbit burst 32kb latency 50ms
+  in_peer sh -c 'echo 4096 16384 65536 > /proc/sys/net/ipv4/tcp_wmem'
+}
