@@ -140,3 +140,25 @@ start_netns_holder() {
 # port_open PORT [HOST]: true when something accepts connections on
 # HOST (127.0.0.1):PORT.
 port_open() { (exec 3<> "/dev/tcp/${2:-127.0.0.1}/$1") 2>/dev/null; }
+
+# stand_in_dmi [SERIAL]: on a machine without a DMI export (a container),
+# mounts a small made-up one over /sys/class/dmi/id so the SMBIOS identity
+# can be read; prints what it did. Only inside a private mount namespace.
+stand_in_dmi() {
+  local dmi=/sys/class/dmi/id serial=${1:-DEMO-0001}
+  if [ -r $dmi/product_uuid ]; then
+    echo "this machine's own DMI export is used"
+    return
+  fi
+  if [ -d $dmi ]; then
+    mount -t tmpfs stand-in-dmi $dmi
+  else
+    mount -t tmpfs stand-in-dmi /sys/class
+    mkdir -p $dmi
+  fi
+  echo "Demo Thin Client" > $dmi/product_name
+  echo "00000000-0000-4000-8000-000000000001" > $dmi/product_uuid
+  echo "$serial" > $dmi/product_serial
+  echo "DEMO-CHASSIS" > $dmi/chassis_serial
+  echo "made-up DMI export in place (this machine has none)"
+}
