@@ -15,6 +15,7 @@
 #include "service/service_rexec.h"
 #include "service/service_signals.h"
 #include "service/service_timers.h"
+#include "util/memory.h"
 #include "util/stop_request.h"
 
 namespace dusk {
@@ -249,9 +250,11 @@ void ServiceMain(const std::string& host_option, const std::string& port_option)
   context.optionHost = host_option;
   context.optionPort = port_option;
 
+  KeepLargeBlocksOutOfHeap();
   ServiceInit(context);
   for (;;) {
     if (RunServicePass(context) == ServiceStep::kShutdown) ServiceShutdown(context);
+    ReturnFreeMemory();
     SleepBetweenPasses();
     if (ServiceEventStep(context, TakeServiceEvent()) == ServiceStep::kShutdown)
       ServiceShutdown(context);

@@ -141,12 +141,25 @@ bool ReadWholeFile(const std::string& path, std::string* content) {
   content->clear();
   UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return false;
-  constexpr size_t kReadPiece = 65536;
+  // Straight into the string, sized by what the file holds (and one byte
+  // more, for the read that finds its end), so no piece buffer is
+  // allocated beside it.
+  struct stat st;
+  if (fstat(fd.get(), &st) == 0 && st.st_size > 0)
+    content->reserve(static_cast<size_t>(st.st_size) + 1);
   for (;;) {
-    errno = 0;
-    std::string piece = ReadUpTo(fd.get(), kReadPiece);
-    content->append(piece);
-    if (piece.size() < kReadPiece) return errno == 0;
+    const size_t used = content->size();
+    size_t room = content->capacity() - used;
+    if (room == 0) room = 4096;
+    content->resize(used + room);
+    const ssize_t got = read(fd.get(), content->data() + used, room);
+    if (got < 0) {
+      content->resize(used);
+      if (errno == EINTR) continue;
+      return false;
+    }
+    content->resize(used + static_cast<size_t>(got));
+    if (got == 0) return true;
   }
 }
 
