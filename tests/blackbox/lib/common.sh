@@ -51,49 +51,6 @@ start_peer() {
   at_exit 'kill "$PEER_PID" 2>/dev/null || true'
 }
 
-
-# start_web_server ROOT PORT: serves the files below ROOT on 127.0.0.1:PORT
-# with nginx, else Python's http.server, and stops it at exit. Sets
-# WEB_SERVER to the name of the one used; returns 1 when neither is
-# installed. Its state and error log live in /tmp/kesta/web-PORT.
-start_web_server() {
-  local root=$1 port=$2 work=/tmp/kesta/web-$2
-  mkdir -p "$work/temp"
-  if command -v nginx > /dev/null; then
-    WEB_SERVER=nginx
-    cat > "$work/nginx.conf" <<CONF
-daemon off;
-master_process off;
-pid $work/nginx.pid;
-error_log $work/error.log;
-events {}
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/temp/body;
-  proxy_temp_path $work/temp/proxy;
-  fastcgi_temp_path $work/temp/fastcgi;
-  uwsgi_temp_path $work/temp/uwsgi;
-  scgi_temp_path $work/temp/scgi;
-  server {
-    listen 127.0.0.1:$port;
-    root $root;
-  }
-}
-CONF
-    nginx -p "$work" -e "$work/error.log" -c "$work/nginx.conf" &
-  elif command -v python3 > /dev/null; then
-    WEB_SERVER=python3
-    python3 -m http.server --bind 127.0.0.1 --directory "$root" "$port" \
-      > "$work/error.log" 2>&1 &
-  else
-    return 1
-  fi
-  local pid=$!
-  at_exit "kill $pid 2>/dev/null || true"
-  wait_until 10 "web server on port $port" port_open "$port"
-}
-
 # veth_to_peer_namespace DEVICE_ADDRESS PEER_ADDRESS: a network namespace for
 # the peer at the far end of a veth pair (dusk-dev0 here, dusk-peer0 there,
 # both in a /24); sets PEER_NS, the pid that holds it. in_peer CMD... runs a
