@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "log/log.h"
+#include "util/socket_wait.h"
 #include "util/sockets.h"
 
 namespace dusk {
@@ -141,9 +142,7 @@ int HttpConnect(HttpSession& session, std::string_view host, int port,
   setsockopt(socket_fd.get(), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
   std::chrono::milliseconds connect_wait = session.timeouts_.connect;
   if (limit.count() > 0) connect_wait = std::min(connect_wait, limit);
-  if (!SetNonBlocking(socket_fd.get()) ||
-      !ConnectWithin(socket_fd.get(), address, connect_wait))
-    return kHttpCannotConnect;
+  if (!ConnectWithin(socket_fd.get(), address, connect_wait)) return kHttpCannotConnect;
   session.host_ = std::move(name);
   session.port_ = port;
   session.address_ = address;

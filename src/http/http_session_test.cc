@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -384,6 +385,90 @@ TEST(HttpSessionTest, ExchangeLimitEndsAnEndlessBody) {
   endless.join();
   EXPECT_GT(body.size(), 0u);
   EXPECT_LT(took, milliseconds(5'000));
+}
+
+/// Threads that spin while it lives: a machine busy beside the test.
+class BusyLoops {
+ public:
+  explicit BusyLoops(int count) {
+    for (int i = 0; i < count; ++i)
+      threads_.emplace_back([this] {
+        while (!done_.load(std::memory_order_relaxed)) {
+        }
+      });
+  }
+  ~BusyLoops() {
+    done_ = true;
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::vector<std::thread> threads_;
+};
+
+// A server that answers at once and then sends as fast as the socket takes
+// it, to a reader slower than the sender (a download written to a slow
+// disk) on a loaded machine: bytes wait at every read, so neither the wait
+// without progress nor the body's rate rule ever ends the body. Only the
+// limit of the exchange or a stop can, and each must do so on time.
+TEST(HttpSessionTest, FastEndlessBodyEndsOnTimeUnderLoad) {
+  constexpr milliseconds kNever = milliseconds::max();
+  // The server gives up after this, so a client that never does still
+  // ends, late.
+  static constexpr milliseconds kServerGivesUp(10'000);
+  struct Row {
+    const char* name;
+    milliseconds limit;
+    milliseconds stop_after;  // kNever: no stop
+    milliseconds earliest, latest;
+  } rows[] = {
+      {"exchange limit", milliseconds(1'000), kNever, milliseconds(1'000), milliseconds(1'500)},
+      {"stop", milliseconds(60'000), milliseconds(300), milliseconds(300),
+       milliseconds(300 + kStopCheckIntervalMs)},
+  };
+  BusyLoops busy(2);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    int port = 0;
+    UniqueFd listener = test::ListenOnLoopback(1, &port);
+    ASSERT_TRUE(listener);
+    const auto started = std::chrono::steady_clock::now();
+    std::thread endless([&listener, started] {
+      UniqueFd connection(accept(listener.get(), nullptr, nullptr));
+      char request[4096];
+      recv(connection.get(), request, sizeof request, 0);
+      std::string data = "HTTP/1.0 200 OK\r\nContent-Length: 2000000000\r\n\r\n";
+      while (std::chrono::steady_clock::now() < started + kServerGivesUp &&
+             send(connection.get(), data.data(), data.size(), MSG_NOSIGNAL) > 0)
+        data.assign(65536, '\n');
+    });
+    HttpSession session;
+    ASSERT_EQ(HttpConnect(session, "127.0.0.1", port, row.limit), 0);
+    std::thread stopper;
+    if (row.stop_after != kNever)
+      stopper = std::thread([&] {
+        std::this_thread::sleep_until(started + row.stop_after);
+        RequestStop();
+      });
+    HttpSendRequest(session, kHttpGet, "/");
+    EXPECT_EQ(HttpGetStatus(session), kHttpOk);
+    uint64_t received = 0;
+    char buffer[2047];
+    while (size_t got = HttpReadData(session, buffer, sizeof buffer)) {
+      received += got;
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    const auto took =
+        std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - started);
+    HttpClose(session);
+    endless.join();
+    if (stopper.joinable()) stopper.join();
+    ClearStopRequest();
+    EXPECT_GT(received, 0u);
+    EXPECT_GE(took, row.earliest);
+    EXPECT_LT(took, row.latest);
+  }
 }
 
 }  // namespace

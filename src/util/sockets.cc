@@ -6,12 +6,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "log/log.h"
-#include "util/stop_request.h"
+#include "util/socket_wait.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -68,24 +68,29 @@ long SocketWrite(int socket_fd, const void* data, size_t size) {
 }
 
 bool SocketWriteAll(int socket_fd, std::string_view data, int idle_ms) {
-  int waited_ms = 0;
+  const std::chrono::milliseconds idle(idle_ms);
+  // The wait without progress runs from the last byte that went out, over
+  // however many waits for room it takes.
+  SocketClock::time_point stalled_until = SocketClock::now() + idle;
   while (!data.empty()) {
     ssize_t put = send(socket_fd, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
     if (put > 0) {
       data.remove_prefix(static_cast<size_t>(put));
-      waited_ms = 0;
+      stalled_until = SocketClock::now() + idle;
       continue;
     }
     if (put < 0 && errno == EINTR) continue;
     if (put == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
-    // No room: wait for some in slices short enough to notice a stop.
-    if (StopRequested() || waited_ms >= idle_ms) {
-      errno = ETIMEDOUT;
-      return false;
+    // No room: wait for some; a stop ends the wait, never a write with room.
+    switch (WaitForSocket(socket_fd, POLLOUT, idle, stalled_until)) {
+      case SocketWaitEnd::kReady:
+        break;
+      case SocketWaitEnd::kFailed:
+        return false;
+      default:
+        errno = ETIMEDOUT;
+        return false;
     }
-    struct pollfd entry = {socket_fd, POLLOUT, 0};
-    int slice = std::min(kStopCheckIntervalMs, idle_ms - waited_ms);
-    if (poll(&entry, 1, slice) == 0) waited_ms += slice;
   }
   return true;
 }
