@@ -4,10 +4,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <ctime>
 
 #include "crypto/protected_value.h"
 #include "device/device_credentials.h"
@@ -18,6 +17,7 @@
 #include "util/attr_table.h"
 #include "util/command_split.h"
 #include "util/files.h"
+#include "util/socket_wait.h"
 #include "util/sockets.h"
 #include "util/stop_request.h"
 #include "util/strings.h"
@@ -26,43 +26,11 @@ namespace dusk {
 
 namespace {
 
-/// Sleeps |ms| milliseconds, or until a stop is requested. A signal that
-/// asks for something else does not shorten the pause, so the number of
-/// looks still spans the same time.
-void PauseUnlessStopped(int ms) {
-  struct timespec left = {ms / 1000, (ms % 1000) * 1000000L};
-  while (!StopRequested() && nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
-}
-
 /// True when the peer has shut down its sending side: what has arrived is
 /// all that will.
 bool PeerFinishedSending(int socket_fd) {
   struct pollfd entry = {socket_fd, POLLRDHUP, 0};
   return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
-}
-
-/// Waits for a non-blocking connect to complete, a second at a time so a
-/// stop is seen. True when connected; errno tells why not.
-bool WaitForConnect(int socket_fd) {
-  int waited_ms = 0;
-  while (waited_ms < kRexecErrorConnectMs) {
-    if (StopRequested()) break;
-    struct pollfd entry = {socket_fd, POLLOUT, 0};
-    const int slice = std::min(kStopCheckIntervalMs, kRexecErrorConnectMs - waited_ms);
-    const int ready = poll(&entry, 1, slice);
-    if (ready > 0) {
-      int err = 0;
-      socklen_t size = sizeof err;
-      if (getsockopt(socket_fd, SOL_SOCKET, SO_ERROR, &err, &size) != 0) return false;
-      errno = err;
-      return err == 0;
-    }
-    if (ready == 0) waited_ms += slice;
-    else if (errno != EINTR) return false;
-  }
-  errno = ETIMEDOUT;
-  return false;
 }
 
 /// Compares two secrets without stopping at the first difference.
@@ -115,7 +83,14 @@ bool ReceiveRexecParameter(int socket_fd, const std::string& peer_host, std::str
   parameter->clear();
   char buffer[kRexecParameterMax];
   const size_t room = sizeof buffer - 1;
-  for (int look = 1;; ++look) {
+  const std::chrono::milliseconds pause(kRexecPeekPauseMs);
+  // The looks fall at fixed times a pause apart. Bytes that arrive in
+  // between are looked at at once without using up a look, so a parameter
+  // is taken as soon as its NUL is in, and a slow peer still gets all of
+  // its time.
+  SocketClock::time_point next_look = SocketClock::now();
+  int looks = 0;
+  for (;;) {
     if (StopRequested()) {
       LogMessage(kLogDebug, "Stop requested, giving up the Rexec Request from KESTA Server %s",
                  peer_host.c_str());
@@ -154,14 +129,25 @@ bool ReceiveRexecParameter(int socket_fd, const std::string& peer_host, std::str
                  peer_host.c_str());
       return false;
     }
-    if (look == kRexecParameterPeeks) {
-      LogMessage(kLogDebug, "Did not receive the next Rexec parameter within %d msecs",
-                 kRexecParameterPeeks * kRexecPeekPauseMs);
+    if (SocketClock::now() >= next_look) {
+      if (++looks == kRexecParameterPeeks) {
+        LogMessage(kLogDebug, "Did not receive the next Rexec parameter within %d msecs",
+                   kRexecParameterPeeks * kRexecPeekPauseMs);
+        return false;
+      }
+      LogMessage(kLogDebug, "Awaiting for Rexec Parameter from KESTA Server %s ...",
+                 peer_host.c_str());
+      next_look += pause;
+    }
+    // Bytes already waiting keep the socket readable, so only a hang-up
+    // can end the wait early then; otherwise new bytes do too.
+    const short events = static_cast<short>(POLLRDHUP | (peeked > 0 ? 0 : POLLIN));
+    if (WaitForSocket(socket_fd, events, pause, next_look) == SocketWaitEnd::kFailed) {
+      const int err = errno;
+      LogMessage(kLogError, "Failed to Receive Rexec Parameter from KESTA Server %s - %s",
+                 peer_host.c_str(), SocketErrorText(err).c_str());
       return false;
     }
-    LogMessage(kLogDebug, "Awaiting for Rexec Parameter from KESTA Server %s ...",
-               peer_host.c_str());
-    PauseUnlessStopped(kRexecPeekPauseMs);
   }
 }
 
@@ -189,8 +175,8 @@ bool ConnectErrorSocket(const std::string& error_port, UniqueFd* error_socket,
     StopListener();
     return false;
   }
-  if (!ConnectToHost(connection.get(), peer_host, port) &&
-      !((errno == EINPROGRESS || errno == EAGAIN) && WaitForConnect(connection.get()))) {
+  if (!ConnectWithin(connection.get(), address,
+                     std::chrono::milliseconds(kRexecErrorConnectMs))) {
     const int err = errno;
     LogMessage(kLogError, connect_failed, port, SocketErrorText(err).c_str());
     return false;

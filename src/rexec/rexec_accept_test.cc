@@ -464,6 +464,33 @@ TEST_F(RexecAcceptTest, ParametersAreTakenOneAtATime) {
   EXPECT_TRUE(log.Has(kLogDebug, "Rexec Parameter from KESTA Server h is longer than 2047 bytes"));
 }
 
+// Bytes that come between two looks are seen at once but use up no look:
+// a peer that starts a parameter early and ends it just before the last
+// look still has all of its time.
+TEST_F(RexecAcceptTest, EarlyBytesDoNotShortenTheWait) {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+  UniqueFd device(pair[0]), server(pair[1]);
+  const auto start = std::chrono::steady_clock::now();
+  const auto last_look = start + std::chrono::milliseconds((kRexecParameterPeeks - 1) *
+                                                           kRexecPeekPauseMs);
+  std::thread sender([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    send(server.get(), "ab", 2, MSG_NOSIGNAL);
+    std::this_thread::sleep_until(last_look - std::chrono::milliseconds(400));
+    send(server.get(), "c\0", 2, MSG_NOSIGNAL);
+  });
+  test::LogCapture log;
+  std::string parameter;
+  EXPECT_TRUE(ReceiveRexecParameter(device.get(), "h", &parameter));
+  sender.join();
+  EXPECT_EQ(parameter, "abc");
+  int waits = 0;
+  for (const std::string& message : log.messages())
+    waits += message == "Awaiting for Rexec Parameter from KESTA Server h ...";
+  EXPECT_EQ(waits, kRexecParameterPeeks - 1);
+}
+
 TEST(RexecPeersTest, AllowedPeers) {
   struct in_addr server;
   inet_pton(AF_INET, "10.0.0.1", &server);
