@@ -34,6 +34,7 @@ void PrintUsage() {
       "-silent                 Silent mode during -get, -instagent and -uninstagent",
       "-version                Displays the Version of dusk.exe",
       "-confinit               Creates the Config entries needed",
+      // Printed as it always was: the misspelling stays (DEVELOPERS.md).
       "-confupdate  <var=val>  Updates the Config entry specificied",
       "-pause                  Pauses the currently running KESTA-DUSK",
       "-resume                 Resume the currently paused KESTA-DUSK",

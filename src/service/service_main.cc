@@ -79,6 +79,7 @@ bool RegisterOnSchedule(ServiceContext& context, time_t now) {
   if (!RegistrationDue(state.timers, registration, state.firstPass, now) ||
       !RegistrationAttemptAllowed(state.timers, registration, now))
     return false;
+  // The misspelling stays: field tools look for this exact line.
   LogMessage(kLogDebug, "Regitration Attempt:");
   ServerCalls& server = *context.server;
   if (!server.GatherDeviceInfo(state.host, state.port)) {
