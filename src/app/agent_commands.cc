@@ -2,8 +2,9 @@
 
 #include <string>
 
-#include "app/commands.h"
-#include "config/config_file.h"
+#include "app/console_reporter.h"
+#include "app/exit_code.h"
+#include "config/server_address.h"
 #include "device/device_info.h"
 #include "device/service_scan.h"
 #include "install/agent_install.h"
@@ -24,11 +25,10 @@ void ReportServicesAfterUninstall(const Options& options) {
   AttrTable record(kDeviceRecordSlots);
   AttrTable scan(kServiceScanSlots);
   LogMessage(kLogDebug, "Service Scan Attempt:");
-  std::string host, port;
-  GetServerAddress(options.optServerHost, options.optServerPort, &host, &port);
-  if (!GetDeviceInfo(host, port, record) || !GetServiceScan(scan)) return;
+  const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
+  if (!GetDeviceInfo(server.host, server.port, record) || !GetServiceScan(scan)) return;
   if (NeedToSendServiceScan(scan))
-    Status(host, port, record, scan);
+    Status(server.host, server.port, record, scan);
   else
     LogMessage(kLogWarn, "No Changes in KESTA Agent Services Detected");
 }
@@ -37,10 +37,10 @@ void ReportServicesAfterUninstall(const Options& options) {
 
 int InstallAgentCommand(const Options& options) {
   const AttrTable request = BuildInstAgentOptions(options.fileArg);
-  return DownloadAndInstallAgent(nullptr, options.optServerHost, options.optServerPort, request,
-                                 !options.silentOption)
-             ? kExitOk
-             : kExitFailed;
+  ConsoleReporter reporter;
+  const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
+  return DownloadAndInstallAgent(reporter, server, request, !options.silentOption) ? kExitOk
+                                                                                   : kExitFailed;
 }
 
 int UninstallAgentCommand(const Options& options) {

@@ -3,9 +3,12 @@
 #include <cstdio>
 
 #include "app/agent_commands.h"
+#include "app/console_reporter.h"
+#include "app/exit_code.h"
 #include "app/md5_command.h"
 #include "app/service_control.h"
 #include "config/config_defaults.h"
+#include "config/server_address.h"
 #include "install/media_download.h"
 #include "log/log.h"
 #include "server/probe.h"
@@ -31,6 +34,7 @@ void PrintUsage() {
       "-silent                 Silent mode during -get, -instagent and -uninstagent",
       "-version                Displays the Version of dusk.exe",
       "-confinit               Creates the Config entries needed",
+      // Printed as it always was: the misspelling stays (DEVELOPERS.md).
       "-confupdate  <var=val>  Updates the Config entry specificied",
       "-pause                  Pauses the currently running KESTA-DUSK",
       "-resume                 Resume the currently paused KESTA-DUSK",
@@ -80,13 +84,17 @@ int RunCommand(const Options& options) {
   }
   if (options.getCommand) {
     // Into the current directory, never replacing a file, with no server
-    // session to report to.
+    // to report to.
+    ConsoleReporter reporter;
+    const MediaDownloadRequest download{
+        .reporter = reporter,
+        .server = ResolveServerAddress(options.optServerHost, options.optServerPort),
+        .remoteFilePath = options.fileArg,
+        .targetDir = ".",
+        .console = !options.silentOption,
+        .overwrite = false};
     std::string error_text;
-    return DownloadMediaFromServer(nullptr, options.optServerHost, options.optServerPort,
-                                   options.fileArg, ".", !options.silentOption, false, nullptr,
-                                   &error_text)
-               ? kExitOk
-               : kExitFailed;
+    return DownloadMediaFromServer(download, &error_text) ? kExitOk : kExitFailed;
   }
   if (options.instAgentCommand) return InstallAgentCommand(options);
   if (options.uninstAgentCommand) return UninstallAgentCommand(options);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/exit_code.h"
 #include "app/options.h"
 #include "app/service_control.h"
 #include "config/config_file.h"

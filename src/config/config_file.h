@@ -23,6 +23,11 @@ inline constexpr char kConfigName[] = "dusk.conf";
 inline constexpr char kDefaultServerHost[] = "kesta-server";
 inline constexpr char kDefaultServerPort[] = "3466";
 
+/// Key of [Application] that names the port on which the service listens
+/// for the server's request, and the port of a new file and of a missing key.
+inline constexpr char kAgentPortKey[] = "AgentPort";
+inline constexpr char kDefaultAgentPort[] = "3465";
+
 /// Longest wait for the lock that keeps two writers of the file apart.
 inline constexpr int kConfigLockWaitMs = 5000;
 

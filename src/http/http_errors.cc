@@ -20,6 +20,7 @@ const char* HttpErrorText(int code) {
     case kHttpInvalidSession: return "Invalid Http Session";
     case kHttpInvalidVerb: return "Invalid Http Verb Specified";
     case kHttpSuccess: return "Successful";
+    // These texts go into log lines that field tools read: spelling included.
     case kHttpOk: return "Resource succesfully read";
     case kHttpCreated: return "Resource succesfully created";
     case kHttpBadRequest: return "Invalid query";

@@ -52,10 +52,10 @@ bool AgentMediaDirectory(std::string* media_dir) {
 /// Fails the install before anything is downloaded when an agent command
 /// given up on earlier still runs: new media would replace the files it
 /// reads, and two installers would work on one agent.
-bool RefuseWhileAbandonedCommandRuns(RexecSession* session, bool console) {
+bool RefuseWhileAbandonedCommandRuns(InstallReporter& reporter, bool console) {
   if (!AbandonedCommandRunning()) return false;
   const std::vector<pid_t> running = AbandonedCommands();
-  InstallFailed(session, kLogError, console,
+  InstallFailed(reporter, kLogError, console,
                 strFormat("A previous KESTA Agent command (pid %d) is still running - "
                           "not starting another install",
                           running.empty() ? 0 : static_cast<int>(running.front())));
@@ -99,23 +99,19 @@ std::string JoinMediaRoot(std::string root, std::string_view media_path) {
   return root + std::string(media_path);
 }
 
-bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option,
-                             std::string_view port_option, const AttrTable& options,
-                             bool console) {
-  const std::string host_text(host_option), port_text(port_option);
+bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
+                             const AttrTable& options, bool console) {
   LogMessage(kLogTrace, "DownloadAndInstallAgent: optServerHost=%s optServerPort=%s console=%d",
-             host_text.c_str(), port_text.c_str(), console ? 1 : 0);
+             server.hostOption.c_str(), server.portOption.c_str(), console ? 1 : 0);
   LogMessage(InstallLogLevel(kLogDebug, console), "Parameters Specified");
   LogAttrs(InstallLogLevel(kLogDebug, console), options);
-  std::string host, port;
-  GetServerAddress(host_option, port_option, &host, &port);
-  if (RefuseWhileAbandonedCommandRuns(session, console)) return false;
+  if (RefuseWhileAbandonedCommandRuns(reporter, console)) return false;
 
   std::string media_dir;
   if (!AgentMediaDirectory(&media_dir)) {
     const std::string text =
         strFormat("%s Not Properly Installed - AgentMediapath is not defined", kServiceName);
-    SendSessionEvent(session, kEventInstallFailed, text);
+    reporter.Event(kEventInstallFailed, text);
     LogMessage(InstallLogLevel(kLogFatal, console), "%s", text.c_str());
     return false;
   }
@@ -123,17 +119,23 @@ bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option
   const std::string remote_file_path =
       GetAttrValue(options, "-media", kDefaultAgentMedia, false) + "/" +
       GetAttrValue(options, "-contentlist", kDefaultContentList, false);
-  SendSessionEvent(session, kEventCopyingAgent, "");
+  reporter.Event(kEventCopyingAgent, "");
   AgentMediaOptions media;
   {
     AttrTable media_options(kMediaOptionSlots);
+    const MediaDownloadRequest download{.reporter = reporter,
+                                        .server = server,
+                                        .remoteFilePath = remote_file_path,
+                                        .targetDir = media_dir,
+                                        .console = console,
+                                        .overwrite = true,
+                                        .mediaOptions = &media_options};
     std::string error_text;
-    if (!DownloadMediaFromServer(session, host_option, port_option, remote_file_path, media_dir,
-                                 console, true, &media_options, &error_text)) {
+    if (!DownloadMediaFromServer(download, &error_text)) {
       LogMessage(InstallLogLevel(kLogError, console),
                  "Failed to download KESTA Agent Media from %s - %s", remote_file_path.c_str(),
                  error_text.c_str());
-      SendSessionEvent(session, kEventInstallFailed, error_text);
+      reporter.Event(kEventInstallFailed, error_text);
       return false;
     }
     media = ReadAgentMediaOptions(media_options);
@@ -143,7 +145,7 @@ bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option
   // taken from the media directory.
   WorkingDirectoryGuard directory;
   if (!directory.ChangeTo(media_dir))
-    return InstallFailed(session, kLogError, console,
+    return InstallFailed(reporter, kLogError, console,
                          strFormat("Could not change directory to \"%s\"", media_dir.c_str()));
   const bool silent = strToBool(GetAttrValue(options, "-silent", "0", false));
   const bool prime = strToBool(GetAttrValue(options, "-prime", "0", false));
@@ -153,18 +155,18 @@ bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option
   if (package_type == kPackageTypeScript) {
     if (media.installScript.empty())
       return InstallFailed(
-          session, kLogError, console,
+          reporter, kLogError, console,
           strFormat("Missing Install Script specification in KESTA Agent Media for Package "
                     "Type \"%s\"",
                     package_type.c_str()));
     command = media_dir + "/" + media.installScript;
     if (!FileExists(command))
-      return InstallFailed(session, kLogError, console,
+      return InstallFailed(reporter, kLogError, console,
                            strFormat("Did not find KESTA Agent Install script %s", command.c_str()));
   }
   if (command.empty())
     return InstallFailed(
-        session, kLogError, console,
+        reporter, kLogError, console,
         strFormat("Unsupported Package Type \"%s\" Specified", package_type.c_str()));
   command += InstallArguments(media, console, silent);
 
@@ -172,11 +174,11 @@ bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option
   GetDeviceInfoFromReg(record);
   const std::string hostname = GetAttrValue(record, "hostname", "", false);
   if (hostname.empty())
-    return InstallFailed(session, kLogError, console, "Failed to get device hostname from Config");
+    return InstallFailed(reporter, kLogError, console, "Failed to get device hostname from Config");
   const std::string install_log = GetInstallLogFile();
 
   AttrTable placeholders(kPlaceholderSlots);
-  placeholders.Set("RcsHost", GetAttrValue(options, "-rcshost", host, false));
+  placeholders.Set("RcsHost", GetAttrValue(options, "-rcshost", server.host, false));
   placeholders.Set("RcsPort", GetAttrValue(options, "-rcsport", kDefaultRcsPort, false));
   placeholders.Set("Hostname", hostname);
   placeholders.Set("InstallLogfile", install_log);
@@ -185,51 +187,51 @@ bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option
   strSubst(media.postInstallConfigure, placeholders);
   strTrim(media.initialConnectOptions, ' ');
 
-  SendSessionEvent(session, kEventInstallConfig, "");
-  InstallProgress(session, kLogDebug, console,
+  reporter.Event(kEventInstallConfig, "");
+  InstallProgress(reporter, kLogDebug, console,
                   strFormat("Executing KESTA Agent Install Command: \"%s\"", command.c_str()));
   UnlockRootFilesystem();
   ExecResult result = kExecNoError;
   if (!ExecCommand(command, install_log, "", false, kInstallCommandTimeout, &result)) {
     LockRootFilesystem();
     return InstallFailed(
-        session, kLogError, console,
+        reporter, kLogError, console,
         strFormat("Agent Install Command Failed - %s", ExecResultText(result).c_str()));
   }
   sync();
   LockRootFilesystem();
   if (result != kExecNoError)
-    return InstallFailed(session, kLogError, console,
+    return InstallFailed(reporter, kLogError, console,
                          strFormat("Agent Install Command Failed - Exit Code: %d", result));
 
   std::string agent_dir;
   if (!FindAgentLocation(&agent_dir))
-    return InstallFailed(session, kLogError, console, "KESTA Agent did not Install correctly");
+    return InstallFailed(reporter, kLogError, console, "KESTA Agent did not Install correctly");
   directory.ChangeTo(agent_dir);
 
   // Its own failure event has been sent.
   if (!media.postInstallConfigure.empty() &&
-      !RunPostInstallConfig(session, media.postInstallConfigure, console))
+      !RunPostInstallConfig(reporter, media.postInstallConfigure, console))
     return false;
 
   if (prime) {
     if (media.initialConnectOptions.empty()) {
-      InstallProgress(session, kLogInfo, console,
+      InstallProgress(reporter, kLogInfo, console,
                       "Initial Connect Options not specified with KESTA Agent Media, Skipping "
                       "Initial Connect.");
     } else if (strToBool(media.initialConnectAfterRestart)) {
-      InstallProgress(session, kLogInfo, console,
+      InstallProgress(reporter, kLogInfo, console,
                       strFormat("Scheduling Initial Connect after Device Restart - Options: %s",
                                 media.initialConnectOptions.c_str()));
       ScheduleInitialConnect(media.initialConnectOptions);
     } else {
       // A failed first connect leaves an installed agent; it has reported
       // its own failure.
-      RunInitialConnect(session, media.initialConnectOptions, console);
+      RunInitialConnect(reporter, media.initialConnectOptions, console);
     }
   }
 
-  SendSessionEvent(session, kEventAgentInstalled, "");
+  reporter.Event(kEventAgentInstalled, "");
   return true;
 }
 

@@ -6,13 +6,14 @@
 // install script of its own, or a Debian package), the install command runs
 // with its output in the install log, and once the agent is present its
 // post-install configuration and initial connect follow (post_install.h).
-// The server that asked for the install follows the work as "info" lines and
-// events on the request's session; a command-line install has no session.
+// Whoever follows the work (the server that asked for the install) hears
+// the progress texts and events through an InstallReporter.
 
 #include <string>
 #include <string_view>
 
-#include "rexec/rexec_session.h"
+#include "config/server_address.h"
+#include "install/install_report.h"
 #include "util/attr_table.h"
 
 namespace dusk {
@@ -70,17 +71,15 @@ std::string JoinMediaRoot(std::string root, std::string_view media_path);
 
 /// Downloads and installs the agent as |options| (the request options:
 /// "-media", "-contentlist", "-silent", "-prime", "-rcshost", "-rcsport")
-/// say, from the server of the -host and -port options |host_option| and
-/// |port_option| ("" when not given). Reports on |session| (may be null):
-/// "copyingagent", the download's "info" lines, "installcfgagent", the
-/// command, and "agentinstalled"; every failure as "installagentfailed"
-/// with its text. |console| echoes the log lines to standard output. Runs
-/// nothing while an earlier agent command abandoned after its time-out is
-/// still running. The working directory is the same afterwards. True when
-/// the agent is installed and its post-install configuration succeeded.
-bool DownloadAndInstallAgent(RexecSession* session, std::string_view host_option,
-                             std::string_view port_option, const AttrTable& options,
-                             bool console);
+/// say, from |server|. Reports to |reporter|: "copyingagent", the
+/// download's progress texts, "installcfgagent", the command, and
+/// "agentinstalled"; every failure as "installagentfailed" with its text.
+/// |console| echoes the log lines to standard output. Runs nothing while an
+/// earlier agent command abandoned after its time-out is still running. The
+/// working directory is the same afterwards. True when the agent is
+/// installed and its post-install configuration succeeded.
+bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
+                             const AttrTable& options, bool console);
 
 }  // namespace dusk
 

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_file.h"
+#include "config/server_address.h"
 #include "crypto/md5.h"
 #include "install/exec_command.h"
 #include "install/install_test_agent.h"
@@ -170,11 +171,14 @@ class AgentInstallFlowTest : public ::testing::Test {
     return request;
   }
 
+  /// Installs from the configured server; what it reports goes to reporter_.
   bool Install(const AttrTable& request, bool console = false) {
-    return DownloadAndInstallAgent(nullptr, "", "", request, console);
+    reporter_ = test::RecordingReporter();
+    return DownloadAndInstallAgent(reporter_, ResolveServerAddress("", ""), request, console);
   }
 
   std::unique_ptr<test::MediaTestServer> server_;
+  test::RecordingReporter reporter_;
 
  public:
   // What a case changes before Publish.
@@ -208,7 +212,7 @@ TEST_F(AgentInstallFlowTest, ScriptMediaInstallsWithThePlaceholdersFilled) {
                 "zelskman -configure kesta-main:3464 @/opt/kesta/agent",
                 "zelskman -connect dev01 @/opt/kesta/agent"}));
   EXPECT_EQ(test::ReadFile("/tmp/kesta/log/agentinstall.log"), "copying the agent\n");
-  EXPECT_EQ(test::LoggedEvents(log),
+  EXPECT_EQ(reporter_.events,
             (std::vector<std::string>{"copyingagent|", "installcfgagent|", "agentinstalled|"}));
   EXPECT_TRUE(log.Has(kLogDebug,
                       "Executing KESTA Agent Install Command: \"/tmp/kesta/media/install.sh -h "
@@ -280,7 +284,7 @@ TEST_F(AgentInstallFlowTest, InitialConnectChoices) {
     std::string scheduled;
     ReadConfigValue(ConfigSection::kApplication, "InitialConnect", &scheduled);
     EXPECT_EQ(scheduled, c.scheduled);
-    EXPECT_EQ(test::LoggedEvents(log), c.events);
+    EXPECT_EQ(reporter_.events, c.events);
   }
 }
 
@@ -339,7 +343,7 @@ TEST_F(AgentInstallFlowTest, FailuresAreToldAndTheDirectoryStays) {
     test::LogCapture log;
     EXPECT_FALSE(Install(Request({{"-contentlist", list_}})));
     EXPECT_TRUE(log.Has(c.level, c.text)) << testing::PrintToString(log.messages());
-    const std::vector<std::string> events = test::LoggedEvents(log);
+    const std::vector<std::string>& events = reporter_.events;
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back(), test::FailureEvent(c.event_text.empty() ? c.text : c.event_text));
     EXPECT_EQ(GetCwd(), cwd_.path());
@@ -361,7 +365,7 @@ TEST_F(AgentInstallFlowTest, NoInstallWhileAnAbandonedCommandRuns) {
   const std::string text = "A previous KESTA Agent command (pid " + std::to_string(pid) +
                            ") is still running - not starting another install";
   EXPECT_TRUE(log.Has(kLogError, text));
-  EXPECT_EQ(test::LoggedEvents(log), std::vector<std::string>{test::FailureEvent(text)});
+  EXPECT_EQ(reporter_.events, std::vector<std::string>{test::FailureEvent(text)});
   EXPECT_TRUE(server_->requests().empty());
 
   // Once it has ended and been collected, the install runs.

@@ -3,8 +3,8 @@
 
 // Removal of the KESTA Agent by its own uninstall program, run from the
 // root directory (the agent's directory goes away under it) with the root
-// file system unlocked and its output in the uninstall log. There is no
-// session: progress and failures are only logged.
+// file system unlocked and its output in the uninstall log. Only the
+// command line runs it: progress and failures are only logged.
 
 namespace dusk {
 

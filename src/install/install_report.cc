@@ -8,16 +8,16 @@ int InstallLogLevel(int level, bool console) {
   return console ? level | kLogConsoleFlag : level;
 }
 
-void InstallProgress(RexecSession* session, int level, bool console, std::string_view text) {
+void InstallProgress(InstallReporter& reporter, int level, bool console, std::string_view text) {
   LogMessage(InstallLogLevel(level, console), "%.*s", static_cast<int>(text.size()),
              text.data());
-  SendSessionMessage(session, text, "info");
+  reporter.Progress(text);
 }
 
-bool InstallFailed(RexecSession* session, int level, bool console, std::string_view text) {
+bool InstallFailed(InstallReporter& reporter, int level, bool console, std::string_view text) {
   LogMessage(InstallLogLevel(level, console), "%.*s", static_cast<int>(text.size()),
              text.data());
-  SendSessionEvent(session, kEventInstallFailed, text);
+  reporter.Event(kEventInstallFailed, text);
   return false;
 }
 

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "util/text_encoding.h"
 
 namespace dusk::test {
 
@@ -32,20 +31,8 @@ std::vector<std::string> AgentCalls() {
   return calls;
 }
 
-std::vector<std::string> LoggedEvents(const LogCapture& log) {
-  // "Event: TIME|TYPE|DATA|"
-  std::vector<std::string> events;
-  for (const std::string& message : log.messages()) {
-    if (message.rfind("Event: ", 0) != 0) continue;
-    std::string record = message.substr(message.find('|') + 1);
-    if (!record.empty() && record.back() == '|') record.pop_back();
-    events.push_back(record);
-  }
-  return events;
-}
-
 std::string FailureEvent(const std::string& text) {
-  return "installagentfailed|" + HttpEncode(text);
+  return std::string(kEventInstallFailed) + "|" + text;
 }
 
 }  // namespace dusk::test

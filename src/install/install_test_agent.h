@@ -2,12 +2,14 @@
 #define DUSK_INSTALL_INSTALL_TEST_AGENT_H_
 
 // Test stand-ins for the agent's programs: shell scripts that record how
-// they were called, and the events of an install read back from its log
-// lines. Only for the tests inside tests/sandbox.
+// they were called, and a reporter that keeps what an install reports. Only
+// for the tests inside tests/sandbox.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "install/install_report.h"
 #include "support/test_util.h"
 
 namespace dusk::test {
@@ -29,11 +31,19 @@ void LayOutAgent(const std::vector<std::string>& programs);
 /// The recorded calls, in order.
 std::vector<std::string> AgentCalls();
 
-/// The events logged while |log| listened, each as "TYPE|DATA" (DATA as
-/// sent, URL form encoded).
-std::vector<std::string> LoggedEvents(const LogCapture& log);
+/// Keeps what an install reports, in order.
+class RecordingReporter final : public InstallReporter {
+ public:
+  void Progress(std::string_view text) override { progress.emplace_back(text); }
+  void Event(std::string_view type, std::string_view text) override {
+    events.push_back(std::string(type) + "|" + std::string(text));
+  }
+  std::vector<std::string> progress;
+  /// "TYPE|TEXT" each.
+  std::vector<std::string> events;
+};
 
-/// "installagentfailed|" and |text| as an event carries it.
+/// The event "installagentfailed" with |text|, as RecordingReporter keeps it.
 std::string FailureEvent(const std::string& text);
 
 }  // namespace dusk::test

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "config/config_file.h"
+#include "install/mcfl.h"
 #include "install/media_target.h"
 #include "install/media_transfer.h"
 #include "log/log.h"
@@ -16,10 +16,9 @@ namespace dusk {
 
 namespace {
 
-/// A progress text: in the log at Debug and on the session as "info".
-void Progress(RexecSession* session, bool console, const std::string& text) {
-  LogMessage(kLogDebug | MediaEcho(console), "%s", text.c_str());
-  SendSessionMessage(session, text, "info");
+/// A progress text: in the log at Debug and to the reporter.
+void Progress(const MediaDownloadRequest& request, const std::string& text) {
+  InstallProgress(request.reporter, kLogDebug, request.console, text);
 }
 
 /// True when anything, a dangling link included, has the name |path|.
@@ -77,18 +76,22 @@ bool CheckListedFile(PartialFile& file, const McflFile& expected, const std::str
   return true;
 }
 
-}  // namespace
-
-bool DownloadFileFromServer(MediaSource& source, std::string_view file_path_view,
-                            const std::string& target_dir, bool console, bool overwrite,
-                            const McflFile* expected, int64_t* size, std::string* error_text) {
+/// Downloads |file_path| below |source|'s media path into the request's
+/// target directory, creating its directories. With |expected| (a list
+/// entry), the received size and MD5 digest must match it before the file
+/// takes its final name, and its listed mode is set.
+bool DownloadFileFromServer(const MediaDownloadRequest& request, MediaSource& source,
+                            std::string_view file_path_view, const McflFile* expected,
+                            std::string* error_text) {
   const std::string file_path(file_path_view);
+  const std::string& target_dir = request.targetDir;
+  const bool console = request.console;
+  const bool overwrite = request.overwrite;
   LogMessage(kLogTrace,
              "DownloadFileFromServer: host=%s port=%s mediaPath=%s filePath=%s targDir=%s "
              "console=%d",
-             source.host.c_str(), source.port.c_str(), source.mediaPath.c_str(),
+             source.server.host.c_str(), source.server.port.c_str(), source.mediaPath.c_str(),
              file_path.c_str(), target_dir.c_str(), console ? 1 : 0);
-  *size = 0;
   error_text->clear();
   if (source.mediaPath.empty() || file_path.empty()) {
     return MediaFail(error_text, kLogWarn, console,
@@ -112,14 +115,13 @@ bool DownloadFileFromServer(MediaSource& source, std::string_view file_path_view
 
   const MediaSource before = source;
   PartialFile file;
-  if (!DownloadFile(source, file_path, target_dir, console, expected != nullptr, &file, size,
-                    error_text))
+  if (!DownloadFile(request, source, file_path, expected != nullptr, &file, error_text))
     return false;
+  const int64_t size = file.size();
   LogMessage(kLogInfo | MediaEcho(console), "Downloaded file %s (%lld bytes) from KESTA Server %s",
-             (before.mediaPath + "/" + file_path).c_str(), static_cast<long long>(*size),
-             (before.host + ":" + before.port).c_str());
-  if (expected != nullptr &&
-      !CheckListedFile(file, *expected, local, *size, console, error_text))
+             (before.mediaPath + "/" + file_path).c_str(), static_cast<long long>(size),
+             (before.server.host + ":" + before.server.port).c_str());
+  if (expected != nullptr && !CheckListedFile(file, *expected, local, size, console, error_text))
     return false;
 
   const bool replacing = NameTaken(local);
@@ -143,25 +145,24 @@ bool DownloadFileFromServer(MediaSource& source, std::string_view file_path_view
   return true;
 }
 
-bool DownloadMediaFromServer(RexecSession* session, std::string_view server_host_option,
-                             std::string_view server_port_option,
-                             std::string_view remote_file_path_view,
-                             std::string_view target_dir_view, bool console, bool overwrite,
-                             AttrTable* media_options, std::string* error_text) {
-  const std::string remote_file_path(remote_file_path_view);
-  const std::string target_dir = target_dir_view.empty() ? "." : std::string(target_dir_view);
+}  // namespace
+
+bool DownloadMediaFromServer(const MediaDownloadRequest& asked, std::string* error_text) {
+  const std::string& remote_file_path = asked.remoteFilePath;
   LogMessage(kLogTrace,
              "DownloadMediaFromServer: optServerHost=%s optServerPort=%s remoteFilePath=%s "
              "targDir=%s console=%d",
-             std::string(server_host_option).c_str(), std::string(server_port_option).c_str(),
-             remote_file_path.c_str(), std::string(target_dir_view).c_str(), console ? 1 : 0);
+             asked.server.hostOption.c_str(), asked.server.portOption.c_str(),
+             remote_file_path.c_str(), asked.targetDir.c_str(), asked.console ? 1 : 0);
   error_text->clear();
-  const int echo = MediaEcho(console);
+  MediaDownloadRequest request = asked;
+  if (request.targetDir.empty()) request.targetDir = ".";
+  const std::string& target_dir = request.targetDir;
+  const int echo = MediaEcho(request.console);
   MediaSource source;
-  GetServerAddress(server_host_option, server_port_option, &source.host, &source.port);
-  Progress(session, console,
-           strFormat("Downloading Agent Media from KESTA Server %s:%s", source.host.c_str(),
-                     source.port.c_str()));
+  source.server = request.server;
+  Progress(request, strFormat("Downloading Agent Media from KESTA Server %s:%s",
+                              source.server.host.c_str(), source.server.port.c_str()));
 
   std::string file_path = remote_file_path;
   size_t slash = remote_file_path.rfind('/');
@@ -173,21 +174,18 @@ bool DownloadMediaFromServer(RexecSession* session, std::string_view server_host
   }
   LogMessage(kLogDebug | echo, "mediaPath = %s", source.mediaPath.c_str());
   LogMessage(kLogDebug | echo, "filePath  = %s", file_path.c_str());
-  Progress(session, console,
+  Progress(request,
            strFormat("Downloading %s/%s ...", source.mediaPath.c_str(), file_path.c_str()));
 
-  int64_t size = 0;
-  if (!DownloadFileFromServer(source, file_path, target_dir, console, overwrite, nullptr, &size,
-                              error_text))
-    return false;
+  if (!DownloadFileFromServer(request, source, file_path, nullptr, error_text)) return false;
 
   CMcfl list;
   if (!list.Open(target_dir + "/" + file_path)) return true;  // a single file
   LogMessage(kLogDebug | echo, "Processing a Media Content File List v%s",
              list.GetVersion().c_str());
-  if (media_options != nullptr && list.GetOptions(*media_options, false) > 0) {
+  if (request.mediaOptions != nullptr && list.GetOptions(*request.mediaOptions, false) > 0) {
     LogMessage(kLogDebug | echo, "Media Content File Options");
-    LogAttrs(kLogDebug | echo, *media_options);
+    LogAttrs(kLogDebug | echo, *request.mediaOptions);
   }
   McflFile entry;
   while (list.GetNextFile(&entry)) {
@@ -195,12 +193,11 @@ bool DownloadMediaFromServer(RexecSession* session, std::string_view server_host
                "Processing file:   path=\"%s\"  size=%lld bytes  mode=%d  md5=\"%s\"",
                entry.path.c_str(), static_cast<long long>(entry.size), entry.mode,
                entry.md5.c_str());
-    Progress(session, console,
+    Progress(request,
              strFormat("Downloading %s/%s  bytes=%lld  md5=%s ...", source.mediaPath.c_str(),
                        entry.path.c_str(), static_cast<long long>(entry.size),
                        entry.md5.c_str()));
-    if (!DownloadFileFromServer(source, entry.path, target_dir, console, overwrite, &entry,
-                                &size, error_text)) {
+    if (!DownloadFileFromServer(request, source, entry.path, &entry, error_text)) {
       list.Close();
       return false;
     }

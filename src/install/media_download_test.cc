@@ -1,6 +1,5 @@
 #include "install/media_download.h"
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -8,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "config/server_address.h"
 #include "crypto/md5.h"
 #include "http/http_timeouts.h"
+#include "install/install_test_agent.h"
 #include "install/media_test_server.h"
 #include "log/log.h"
 #include "support/test_util.h"
@@ -76,10 +77,21 @@ class MediaDownloadTest : public ::testing::Test {
   std::string Port() const { return std::to_string(server_.port()); }
   std::string Server() const { return "127.0.0.1:" + Port(); }
 
+  /// Downloads |remote| from |host| and |port| (the test server when "")
+  /// into target_; what it reports goes to reporter_.
   bool Download(const std::string& remote, bool overwrite = true,
-                AttrTable* options = nullptr, RexecSession* session = nullptr) {
-    return DownloadMediaFromServer(session, "127.0.0.1", Port(), remote, target_, false,
-                                   overwrite, options, &error_);
+                AttrTable* options = nullptr, bool console = false,
+                const std::string& host = "127.0.0.1", const std::string& port = "") {
+    reporter_ = test::RecordingReporter();
+    const MediaDownloadRequest request{
+        .reporter = reporter_,
+        .server = ResolveServerAddress(host, port.empty() ? Port() : port),
+        .remoteFilePath = remote,
+        .targetDir = target_,
+        .console = console,
+        .overwrite = overwrite,
+        .mediaOptions = options};
+    return DownloadMediaFromServer(request, &error_);
   }
 
   test::TempDir dir_;
@@ -87,6 +99,7 @@ class MediaDownloadTest : public ::testing::Test {
   std::string target_ = dir_ / "target";
   MediaTestServer server_{root_};
   std::string error_ = "stale";
+  test::RecordingReporter reporter_;
 };
 
 TEST_F(MediaDownloadTest, SingleFile) {
@@ -95,8 +108,7 @@ TEST_F(MediaDownloadTest, SingleFile) {
   Publish("agent.bin", content);
   test::LogCapture log;
   testing::internal::CaptureStdout();
-  bool ok = DownloadMediaFromServer(nullptr, "127.0.0.1", Port(), "/media/agent.bin", target_,
-                                    true, false, nullptr, &error_);
+  bool ok = Download("/media/agent.bin", false, nullptr, true);
   std::string console = testing::internal::GetCapturedStdout();
   ASSERT_TRUE(ok) << error_;
   EXPECT_EQ(error_, "");
@@ -123,7 +135,7 @@ TEST_F(MediaDownloadTest, SingleFile) {
   EXPECT_EQ(console.find("Trace"), std::string::npos);
 }
 
-TEST_F(MediaDownloadTest, WholeListWithOptionsModesAndSession) {
+TEST_F(MediaDownloadTest, WholeListWithOptionsModesAndProgress) {
   std::string big(3 * 1024 * 1024 + 17, 'a');
   for (size_t i = 0; i < big.size(); i += 4093) big[i] = static_cast<char>(i);
   const std::string small = "data\n", cfg = "";
@@ -136,19 +148,9 @@ TEST_F(MediaDownloadTest, WholeListWithOptionsModesAndSession) {
                            Entry("lib/sub/dir/data.txt", small, 640) + Entry("empty.cfg", cfg, 0);
   Publish("MediaContent.mcfl", list);
 
-  int pair[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-  RexecRequest request;
-  request.socket.reset(pair[0]);
-  UniqueFd server_end(pair[1]);
-  RexecSession* session = CreateRexecSession(request);
-  ASSERT_NE(session, nullptr);
   AttrTable options(64);
   test::LogCapture log;
-  bool ok = Download("/media/MediaContent.mcfl", true, &options, session);
-  FreeRexecSession(session);
-  CloseRexecSockets(request);
-  ASSERT_TRUE(ok) << error_;
+  ASSERT_TRUE(Download("/media/MediaContent.mcfl", true, &options)) << error_;
 
   EXPECT_EQ(Listing(target_), (std::vector<std::string>{"MediaContent.mcfl", "bin/agent",
                                                         "empty.cfg", "lib/sub/dir/data.txt"}));
@@ -164,13 +166,14 @@ TEST_F(MediaDownloadTest, WholeListWithOptionsModesAndSession) {
   EXPECT_EQ(value, "-i agent.deb");
 
   const std::string big_md5 = Md5Of(big);
-  EXPECT_EQ(test::ReadUntilClosed(server_end.get()),
-            "info {Downloading Agent Media from KESTA Server " + Server() + "}\n"
-            "info {Downloading /media/MediaContent.mcfl ...}\n"
-            "info {Downloading /media/bin/agent  bytes=3145745  md5=" + big_md5 + " ...}\n"
-            "info {Downloading /media/lib/sub/dir/data.txt  bytes=5  md5=" + Md5Of(small) +
-            " ...}\n"
-            "info {Downloading /media/empty.cfg  bytes=0  md5=" + Md5Of(cfg) + " ...}\n");
+  EXPECT_EQ(reporter_.progress,
+            (std::vector<std::string>{
+                "Downloading Agent Media from KESTA Server " + Server(),
+                "Downloading /media/MediaContent.mcfl ...",
+                "Downloading /media/bin/agent  bytes=3145745  md5=" + big_md5 + " ...",
+                "Downloading /media/lib/sub/dir/data.txt  bytes=5  md5=" + Md5Of(small) + " ...",
+                "Downloading /media/empty.cfg  bytes=0  md5=" + Md5Of(cfg) + " ..."}));
+  EXPECT_TRUE(reporter_.events.empty());
   const std::string lines[] = {
       "Processing a Media Content File List v1.0",
       "Media Content File Options",
@@ -328,9 +331,7 @@ TEST_F(MediaDownloadTest, UrlMediaPaths) {
   // options (nothing listens there) is never asked.
   test::LogCapture log;
   const std::string url = "http://127.0.0.1:" + Port() + "/media/MediaContent.mcfl";
-  ASSERT_TRUE(DownloadMediaFromServer(nullptr, "127.0.0.2", "1", url, target_, false, true,
-                                      nullptr, &error_))
-      << error_;
+  ASSERT_TRUE(Download(url, true, nullptr, false, "127.0.0.2", "1")) << error_;
   EXPECT_EQ(Listing(target_), (std::vector<std::string>{"MediaContent.mcfl", "f.bin"}));
   EXPECT_TRUE(log.Has("Using host and port " + Server() + " from the Media Path specified"));
   EXPECT_TRUE(log.Has("Downloaded file http://" + Server() +
@@ -343,9 +344,7 @@ TEST_F(MediaDownloadTest, UrlMediaPaths) {
 
   // Without a port the URL gives only the path.
   std::filesystem::remove_all(target_);
-  EXPECT_TRUE(DownloadMediaFromServer(nullptr, "127.0.0.1", Port(), "https://elsewhere/media/f.bin",
-                                      target_, false, true, nullptr, &error_))
-      << error_;
+  EXPECT_TRUE(Download("https://elsewhere/media/f.bin")) << error_;
   EXPECT_EQ(test::ReadFile(target_ + "/f.bin"), "abc");
   // Media paths that name no server or no file.
   struct {
@@ -382,8 +381,8 @@ TEST_F(MediaDownloadTest, UnreachableOrSilentServers) {
     closed_port = gone.port();
   }
   test::LogCapture log;
-  EXPECT_FALSE(DownloadMediaFromServer(nullptr, "127.0.0.1", std::to_string(closed_port),
-                                       "/media/f.bin", target_, false, true, nullptr, &error_));
+  EXPECT_FALSE(Download("/media/f.bin", true, nullptr, false, "127.0.0.1",
+                        std::to_string(closed_port)));
   EXPECT_EQ(error_, "Failed to initiate download of file /media/f.bin from 127.0.0.1:" +
                         std::to_string(closed_port) + " - Cannot connect to host");
   EXPECT_TRUE(log.Has(kLogInfo, error_));

@@ -37,31 +37,32 @@ bool TakeUrlMediaPath(MediaSource& source, const std::string& file_path, bool co
   source.mediaPath.erase(0, slash);
   size_t colon = authority.find(':');
   if (colon != std::string::npos) {
-    source.host = authority.substr(0, colon);
-    source.port = authority.substr(colon + 1);
+    source.server.host = authority.substr(0, colon);
+    source.server.port = authority.substr(colon + 1);
+    source.server.portNumber = strToInt(source.server.port);
     LogMessage(kLogDebug | MediaEcho(console),
-               "Using host and port %s:%s from the Media Path specified", source.host.c_str(),
-               source.port.c_str());
+               "Using host and port %s:%s from the Media Path specified",
+               source.server.host.c_str(), source.server.port.c_str());
   }
   return true;
 }
 
 }  // namespace
 
-bool DownloadFile(MediaSource& source, std::string_view file_path_view,
-                  const std::string& local_dir_in, bool console, bool digest, PartialFile* file,
-                  int64_t* size, std::string* error_text) {
+bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
+                  std::string_view file_path_view, bool digest, PartialFile* file,
+                  std::string* error_text) {
   const std::string file_path(file_path_view);
+  const bool console = request.console;
   LogMessage(kLogTrace, "DownloadFile: host=%s port=%s mediaPath=%s filePath=%s localDir=%s",
-             source.host.c_str(), source.port.c_str(), source.mediaPath.c_str(),
-             file_path.c_str(), local_dir_in.c_str());
-  *size = 0;
+             source.server.host.c_str(), source.server.port.c_str(), source.mediaPath.c_str(),
+             file_path.c_str(), request.targetDir.c_str());
   error_text->clear();
   file->Discard();
   const int echo = MediaEcho(console);
 
   if (!TakeUrlMediaPath(source, file_path, console, error_text)) return false;
-  if (source.host.empty() || source.port.empty()) {
+  if (source.server.host.empty() || source.server.port.empty()) {
     return MediaFail(error_text, kLogError, console,
                 strFormat("Failed to download file %s - Must specify both a host and port",
                           file_path.c_str()));
@@ -70,14 +71,14 @@ bool DownloadFile(MediaSource& source, std::string_view file_path_view,
     return MediaFail(error_text, kLogWarn, console,
                 "Failed to download file - Null file path specified for download");
   }
-  const std::string local_dir = local_dir_in.empty() ? "." : local_dir_in;
+  const std::string local_dir = request.targetDir.empty() ? "." : request.targetDir;
   if (!FileExists(local_dir)) {
     return MediaFail(error_text, kLogError, console,
                 strFormat("Failed to download file %s - Local Directory %s does not exist",
                           file_path.c_str(), local_dir.c_str()));
   }
   const std::string url = source.mediaPath + "/" + file_path;
-  const std::string server = source.host + ":" + source.port;
+  const std::string server = source.server.host + ":" + source.server.port;
   const std::string local = local_dir + "/" + file_path;
   LogMessage(kLogInfo | echo, "Initiating File Download %s -> %s", url.c_str(), local.c_str());
 
@@ -97,7 +98,7 @@ bool DownloadFile(MediaSource& source, std::string_view file_path_view,
   }
 
   HttpSession http;
-  int connected = HttpConnect(http, source.host, strToInt(source.port));
+  int connected = HttpConnect(http, source.server.host, source.server.portNumber);
   if (connected != 0) {
     file->Discard();
     return MediaFail(error_text, kLogInfo, console,
@@ -133,10 +134,9 @@ bool DownloadFile(MediaSource& source, std::string_view file_path_view,
       size_t got = HttpReadData(http, room, kMediaReadPiece);
       if (got == 0) break;
       file->Filled(got);
-      *size += static_cast<int64_t>(got);
     }
     LogMessage(kLogDebug | echo, "Downloaded (%lld) bytes to file %s",
-               static_cast<long long>(*size), local.c_str());
+               static_cast<long long>(file->size()), local.c_str());
     if (write_error == 0 && !file->Finish()) write_error = errno;
     if (write_error != 0) {
       int err = write_error;
@@ -148,13 +148,14 @@ bool DownloadFile(MediaSource& source, std::string_view file_path_view,
     }
     // A body cut short (a connection lost or a server gone silent) is not
     // the file, even where no list gives its size.
-    if (*size < length) {
+    const int64_t received = file->size();
+    if (received < length) {
       HttpClose(http);
       file->Discard();
       return MediaFail(error_text, kLogError, console,
                   strFormat("Failed to download file %s from %s - Connection ended after "
                             "%lld of %d bytes",
-                            url.c_str(), server.c_str(), static_cast<long long>(*size),
+                            url.c_str(), server.c_str(), static_cast<long long>(received),
                             length));
     }
   }

@@ -4,15 +4,21 @@
 // The HTTP transfer of one media file into a PartialFile, the lowest layer
 // of the media download (media_download.h).
 
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "install/media_download.h"
+#include "install/media_request.h"
 #include "install/media_target.h"
 #include "log/log.h"
 
 namespace dusk {
+
+/// Request header lines of every file request. The HTTP client writes its
+/// own User-Agent line too; the server has always seen both.
+inline constexpr char kMediaRequestHeaders[] = "Accept: */*\r\nUser-Agent: DUSK 1.0\r\n";
+/// Bytes asked of the HTTP client at a time.
+inline constexpr size_t kMediaReadPiece = 2047;
 
 /// The log flags of a media download line: the console copy when asked.
 inline int MediaEcho(bool console) { return console ? kLogConsoleFlag : 0; }
@@ -26,14 +32,14 @@ inline bool MediaFail(std::string* error_text, int level, bool console, std::str
 }
 
 /// Fetches |source|.mediaPath + "/" + |file_path| from |source|'s server
-/// into |file|, created beside |local_dir| + "/" + |file_path| (|local_dir|
-/// "" means "."), digesting the bytes as they come when |digest|. A media
-/// path in URL form first replaces host, port (when the URL has a port) and
-/// media path in |source|. |size| receives the body bytes received. True
-/// when the whole body arrived and was written; otherwise false with
-/// |error_text| filled and logged, and |file| discarded.
-bool DownloadFile(MediaSource& source, std::string_view file_path, const std::string& local_dir,
-                  bool console, bool digest, PartialFile* file, int64_t* size,
+/// into |file|, created beside |request|.targetDir + "/" + |file_path|,
+/// digesting the bytes as they come when |digest|. A media path in URL form
+/// first replaces host, port (when the URL has a port) and media path in
+/// |source|. True when the whole body arrived and was written (file->size()
+/// is the body bytes received); otherwise false with |error_text| filled and
+/// logged, and |file| discarded.
+bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
+                  std::string_view file_path, bool digest, PartialFile* file,
                   std::string* error_text);
 
 }  // namespace dusk

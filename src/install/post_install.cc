@@ -13,7 +13,7 @@
 
 namespace dusk {
 
-bool RunPostInstallConfig(RexecSession* session, std::string_view command, bool console) {
+bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, bool console) {
   LogMessage(kLogTrace, "RunPostInstallConfig: command=%.*s console=%d",
              static_cast<int>(command.size()), command.data(), console ? 1 : 0);
   // Blanks around the text would put the program name apart from its
@@ -24,74 +24,74 @@ bool RunPostInstallConfig(RexecSession* session, std::string_view command, bool 
 
   std::string agent_dir;
   if (!FindAgentLocation(&agent_dir))
-    return InstallFailed(session, kLogError, console,
+    return InstallFailed(reporter, kLogError, console,
                          "KESTA Agent Location was not found - Skipping Post Install "
                          "Configuration");
   WorkingDirectoryGuard directory;
   if (!directory.ChangeTo(agent_dir))
-    return InstallFailed(session, kLogError, console,
+    return InstallFailed(reporter, kLogError, console,
                          strFormat("Could not change directory to \"%s\" - Skipping Post "
                                    "Install Configuration",
                                    agent_dir.c_str()));
-  InstallProgress(session, kLogDebug, console, "Post Agent Install Configuration");
+  InstallProgress(reporter, kLogDebug, console, "Post Agent Install Configuration");
 
   const std::string program = agent_dir + "/" + trimmed.substr(0, trimmed.find(' '));
   if (!FileExists(program))
-    return InstallFailed(session, kLogError, console,
+    return InstallFailed(reporter, kLogError, console,
                          strFormat("Did not find command %s for post install configuration "
                                    "connect",
                                    program.c_str()));
 
-  InstallProgress(session, kLogInfo, console,
+  InstallProgress(reporter, kLogInfo, console,
                   strFormat("Executing KESTA Post Install Configuration: \"%s\"",
                             trimmed.c_str()));
   ExecResult result = kExecNoError;
   if (!ExecCommand(agent_dir + "/" + trimmed, "", "", false, kPostInstallTimeout, &result))
     return InstallFailed(
-        session, kLogError, console,
+        reporter, kLogError, console,
         strFormat("KESTA Post Install Config Failed - %s", ExecResultText(result).c_str()));
   sync();
   InstallProgress(
-      session, kLogInfo, console,
+      reporter, kLogInfo, console,
       strFormat("KESTA Post Install Configuration Completed - Exit Code: %d", result));
   return true;
 }
 
-bool RunInitialConnect(RexecSession* session, std::string_view options, bool console) {
+bool RunInitialConnect(InstallReporter& reporter, std::string_view options, bool console) {
   LogMessage(kLogTrace, "RunInitialConnect: options=%.*s console=%d",
              static_cast<int>(options.size()), options.data(), console ? 1 : 0);
   if (options.empty())
-    return InstallFailed(session, kLogError, console,
+    return InstallFailed(reporter, kLogError, console,
                          "Initial Connect Options not specified - Skipping Initial Connect");
   std::string agent_dir;
   if (!FindAgentLocation(&agent_dir))
-    return InstallFailed(session, kLogError, console,
+    return InstallFailed(reporter, kLogError, console,
                          "KESTA Agent Location was not found - Skipping Initial Connect");
   WorkingDirectoryGuard directory;
   if (!directory.ChangeTo(agent_dir))
     return InstallFailed(
-        session, kLogError, console,
+        reporter, kLogError, console,
         strFormat("Could not change directory to \"%s\" - Skipping Initial Connect",
                   agent_dir.c_str()));
-  InstallProgress(session, kLogDebug, console, "Initializing Agent Initial Connect");
+  InstallProgress(reporter, kLogDebug, console, "Initializing Agent Initial Connect");
 
   const std::string program = agent_dir + "/" + kInitialConnectProgram;
   if (!FileExists(program))
     return InstallFailed(
-        session, kLogError, console,
+        reporter, kLogError, console,
         strFormat("Did not find command %s for initial connect", kInitialConnectProgram));
 
   const std::string command_line = program + " " + std::string(options);
-  InstallProgress(session, kLogInfo, console,
+  InstallProgress(reporter, kLogInfo, console,
                   strFormat("Executing KESTA Initial Connect Command: \"%s\"",
                             command_line.c_str()));
   ExecResult result = kExecNoError;
   if (!ExecCommand(command_line, "", "", false, kInitialConnectTimeout, &result))
     return InstallFailed(
-        session, kLogError, console,
+        reporter, kLogError, console,
         strFormat("KESTA Initial Connect Command Failed - %s", ExecResultText(result).c_str()));
   // Only the log and the server see the completion.
-  InstallProgress(session, kLogInfo, false,
+  InstallProgress(reporter, kLogInfo, false,
                   strFormat("KESTA Initial Connect Completed - Exit Code: %d", result));
   return true;
 }
@@ -116,11 +116,11 @@ bool ClearScheduledInitialConnect() {
   return DeleteConfigKey(ConfigSection::kApplication, kInitialConnectKey);
 }
 
-void RunScheduledInitialConnect() {
+void RunScheduledInitialConnect(InstallReporter& reporter) {
   if (!FindAgentLocation(nullptr)) return;
   std::string options;
   if (!GetScheduledInitialConnect(&options)) return;
-  RunInitialConnect(nullptr, options, false);
+  RunInitialConnect(reporter, options, false);
   ClearScheduledInitialConnect();
 }
 

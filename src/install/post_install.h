@@ -6,13 +6,13 @@
 // agent's "zelskman" with the media's options). The initial connect runs at
 // once or, when the media wants it after a restart of the device, is kept in
 // the configuration and run once by the next service start that finds the
-// agent. Both run in the agent's directory and report on the request's
-// session like the install (install_report.h).
+// agent. Both run in the agent's directory and report like the install
+// (install_report.h).
 
 #include <string>
 #include <string_view>
 
-#include "rexec/rexec_session.h"
+#include "install/install_report.h"
 
 namespace dusk {
 
@@ -29,22 +29,22 @@ inline constexpr char kInitialConnectProgram[] = "zelskman";
 inline constexpr char kInitialConnectKey[] = "InitialConnect";
 
 /// Runs |command| (a program of the agent directory and its arguments) from
-/// the agent directory with a time-out of kPostInstallTimeout: "info" lines
-/// "Post Agent Install Configuration", "Executing KESTA Post Install
+/// the agent directory with a time-out of kPostInstallTimeout: progress
+/// texts "Post Agent Install Configuration", "Executing KESTA Post Install
 /// Configuration: \"%s\"" and "KESTA Post Install Configuration Completed -
 /// Exit Code: %d". True for an empty command and when the command ran to its
-/// end, whatever its exit status; every failure is logged and sent as
+/// end, whatever its exit status; every failure is logged and reported as
 /// "installagentfailed". The working directory is the same afterwards.
-bool RunPostInstallConfig(RexecSession* session, std::string_view command, bool console);
+bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, bool console);
 
 /// Runs kInitialConnectProgram of the agent directory with |options| from
 /// that directory with a time-out of kInitialConnectTimeout. Its completion
 /// line "KESTA Initial Connect Completed - Exit Code: %d" is logged at Info
-/// without console echo and sent as an "info" line. True when the command
+/// without console echo and reported as progress. True when the command
 /// ran to its end, whatever its exit status; every failure is logged and
-/// sent as "installagentfailed". The working directory is the same
+/// reported as "installagentfailed". The working directory is the same
 /// afterwards.
-bool RunInitialConnect(RexecSession* session, std::string_view options, bool console);
+bool RunInitialConnect(InstallReporter& reporter, std::string_view options, bool console);
 
 /// Keeps |options|, trimmed of blanks, for the next service start; options
 /// of blanks only remove the key instead. The result of the write or delete.
@@ -58,9 +58,10 @@ bool GetScheduledInitialConnect(std::string* options);
 bool ClearScheduledInitialConnect();
 
 /// At the service start: when the agent is installed and an initial connect
-/// is waiting, runs it (no session, no console echo) and removes it,
-/// whatever its result. A start without the agent leaves it waiting.
-void RunScheduledInitialConnect();
+/// is waiting, runs it (no console echo, reporting to |reporter|) and
+/// removes it, whatever its result. A start without the agent leaves it
+/// waiting.
+void RunScheduledInitialConnect(InstallReporter& reporter);
 
 }  // namespace dusk
 

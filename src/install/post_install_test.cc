@@ -37,15 +37,21 @@ TEST_F(PostInstallTest, PostInstallCommandRunsFromTheAgentDirectory) {
   test::LayOutAgent({"zelexecd"});
   test::WriteProgram("/opt/kesta/agent/configure", test::RecorderScript("exit 2"));
   test::LogCapture log;
+  test::RecordingReporter reporter;
   // Blanks around the text do not part the program from its directory.
-  EXPECT_TRUE(RunPostInstallConfig(nullptr, "  configure -server kesta-main:3464 ", false));
+  EXPECT_TRUE(RunPostInstallConfig(reporter, "  configure -server kesta-main:3464 ", false));
   EXPECT_EQ(test::AgentCalls(),
             std::vector<std::string>{"configure -server kesta-main:3464 @/opt/kesta/agent"});
   // A non-zero exit status is reported, not a failure.
   EXPECT_TRUE(log.Has(kLogInfo, "KESTA Post Install Configuration Completed - Exit Code: 2"));
-  EXPECT_TRUE(test::LoggedEvents(log).empty());
+  EXPECT_TRUE(reporter.events.empty());
+  EXPECT_EQ(reporter.progress,
+            (std::vector<std::string>{
+                "Post Agent Install Configuration",
+                "Executing KESTA Post Install Configuration: \"configure -server kesta-main:3464\"",
+                "KESTA Post Install Configuration Completed - Exit Code: 2"}));
   EXPECT_EQ(GetCwd(), cwd_.path());
-  EXPECT_TRUE(RunPostInstallConfig(nullptr, "", false));
+  EXPECT_TRUE(RunPostInstallConfig(reporter, "", false));
 }
 
 TEST_F(PostInstallTest, Failures) {
@@ -72,10 +78,11 @@ TEST_F(PostInstallTest, Failures) {
     test::RemoveTree("/opt/kesta/agent");
     if (c.agent) test::LayOutAgent({"zelexecd"});
     test::LogCapture log;
-    EXPECT_FALSE(c.initial_connect ? RunInitialConnect(nullptr, c.argument, false)
-                                   : RunPostInstallConfig(nullptr, c.argument, false));
+    test::RecordingReporter reporter;
+    EXPECT_FALSE(c.initial_connect ? RunInitialConnect(reporter, c.argument, false)
+                                   : RunPostInstallConfig(reporter, c.argument, false));
     EXPECT_TRUE(log.Has(kLogError, c.text));
-    EXPECT_EQ(test::LoggedEvents(log), std::vector<std::string>{test::FailureEvent(c.text)});
+    EXPECT_EQ(reporter.events, std::vector<std::string>{test::FailureEvent(c.text)});
     EXPECT_EQ(GetCwd(), cwd_.path());
   }
   EXPECT_TRUE(test::AgentCalls().empty());
@@ -98,16 +105,18 @@ TEST_F(PostInstallTest, ScheduledInitialConnectRunsOnceAtAStartThatFindsTheAgent
   EXPECT_EQ(options, "");
 
   ASSERT_TRUE(ScheduleInitialConnect("-connect dev01"));
+  test::RecordingReporter reporter;
   // A start without the agent leaves it waiting.
-  RunScheduledInitialConnect();
+  RunScheduledInitialConnect(reporter);
   EXPECT_EQ(Scheduled(), "-connect dev01");
   EXPECT_TRUE(test::AgentCalls().empty());
 
   test::LayOutAgent({"zelexecd", "zelskman"});
   test::LogCapture log;
-  RunScheduledInitialConnect();
-  RunScheduledInitialConnect();
+  RunScheduledInitialConnect(reporter);
+  RunScheduledInitialConnect(reporter);
   EXPECT_EQ(test::AgentCalls(), std::vector<std::string>{"zelskman -connect dev01 @/opt/kesta/agent"});
+  EXPECT_EQ(reporter.progress.back(), "KESTA Initial Connect Completed - Exit Code: 0");
   EXPECT_EQ(Scheduled(), "absent");
   EXPECT_TRUE(log.Has(kLogInfo, "Deleted Registry Key InitialConnect"));
   EXPECT_EQ(GetCwd(), cwd_.path());

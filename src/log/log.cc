@@ -39,6 +39,13 @@ LogState& State() {
   return state;
 }
 
+/// LogMessage with its arguments in a va_list; also util's report sink.
+void LogMessageV(int level_and_flags, const char* format, va_list args);
+
+// The lines of util reach the log from the start of the process, before
+// main() and in every test and fuzz program that has the log.
+[[maybe_unused]] const bool report_sink_installed = (SetReportSink(&LogMessageV), true);
+
 // A line is written with one write() in the normal case, so it is not split
 // between two processes appending to the same file.
 
@@ -76,6 +83,15 @@ const char* LogTag(int level) {
 }
 
 void LogMessage(int level_and_flags, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  LogMessageV(level_and_flags, format, args);
+  va_end(args);
+}
+
+namespace {
+
+void LogMessageV(int level_and_flags, const char* format, va_list args) {
   LogState& state = State();
   if (state.level == kLogOff) return;
   int level = level_and_flags & 0xff;
@@ -83,10 +99,7 @@ void LogMessage(int level_and_flags, const char* format, ...) {
   if (level > state.level) return;
 
   char message[kLogMessageMax + 1];
-  va_list args;
-  va_start(args, format);
   int length = vsnprintf(message, sizeof message, format, args);
-  va_end(args);
   if (length < 0) length = 0;
   size_t message_size = static_cast<size_t>(length) < kLogMessageMax
                             ? static_cast<size_t>(length)
@@ -124,6 +137,8 @@ void LogMessage(int level_and_flags, const char* format, ...) {
   if (to_stderr && !(on_stdout && StderrIsStdout())) WriteAll(STDERR_FILENO, line);
 }
 
+}  // namespace
+
 void LogCopyErrorsToStderr(bool copy) { State().errors_to_stderr = copy; }
 
 void LogLevel(int level) {
@@ -150,6 +165,7 @@ void LogReset() {
   state.observer = nullptr;
   state.level = kLogInfo;
   state.errors_to_stderr = false;
+  SetReportSink(&LogMessageV);
 }
 
 void LogSetObserver(std::function<void(int, std::string_view)> observer) {

@@ -15,24 +15,9 @@
 #include <string>
 #include <string_view>
 
+#include "util/report.h"
+
 namespace dusk {
-
-/// Message levels. A message is written when its level is at most the
-/// current level; level 0 switches logging off.
-enum LogLevelValue : int {
-  kLogOff = 0,
-  kLogPlain = 1,
-  kLogFatal = 2,
-  kLogError = 3,
-  kLogWarn = 4,
-  kLogAudit = 5,
-  kLogInfo = 6,
-  kLogDebug = 7,
-  kLogTrace = 8,
-};
-
-/// Added to a level: the line is also echoed to standard output.
-inline constexpr int kLogConsoleFlag = 256;
 
 /// Longest message text; longer ones are cut here.
 inline constexpr size_t kLogMessageMax = 2046;
@@ -40,9 +25,10 @@ inline constexpr size_t kLogMessageMax = 2046;
 /// Name of the log file inside LogPath.
 inline constexpr char kLogFileName[] = "dusk.log";
 
-/// Writes one message. The low 8 bits of |level_and_flags| are the level,
-/// kLogConsoleFlag asks for a console copy. Fatal lines always reach the
-/// console as well.
+/// Writes one message. The low 8 bits of |level_and_flags| are the level
+/// (LogLevelValue), kLogConsoleFlag asks for a console copy. Fatal lines
+/// always reach the console as well. The log is also the sink of util's
+/// Report from the start of the process (util/report.h).
 void LogMessage(int level_and_flags, const char* format, ...)
     __attribute__((format(printf, 2, 3)));
 

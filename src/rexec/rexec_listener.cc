@@ -9,7 +9,6 @@
 
 #include "config/config_file.h"
 #include "log/log.h"
-#include "server/envelope.h"
 #include "util/files.h"
 #include "util/sockets.h"
 #include "util/strings.h"

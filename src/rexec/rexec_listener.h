@@ -11,9 +11,6 @@
 
 namespace dusk {
 
-/// Application key of the port listened on.
-inline constexpr char kAgentPortKey[] = "AgentPort";
-
 /// Backlog given to listen().
 inline constexpr int kListenerBacklog = 0;
 
@@ -24,9 +21,9 @@ extern UniqueFd lSocket;
 /// nothing else counts.
 bool IsListening();
 
-/// Listens on AgentPort of [Application] ("3465" when the key is missing)
-/// on every local address, replacing a listener that is already up (Warn
-/// "Already Listening, disabling previous listener"). False after an Error
+/// Listens on AgentPort of [Application] (kDefaultAgentPort when the key is
+/// missing) on every local address, replacing a listener that is already up
+/// (Warn "Already Listening, disabling previous listener"). False after an Error
 /// line when the socket cannot be created, bound or put to listening; a
 /// port outside 1 to 65535 cannot be bound.
 bool StartListener();

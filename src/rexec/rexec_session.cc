@@ -6,10 +6,8 @@
 
 namespace dusk {
 
-std::array<RexecSession, kRexecSessionMax> rsessions;
-
-RexecSession* CreateRexecSession(RexecRequest& request) {
-  for (RexecSession& session : rsessions) {
+RexecSession* CreateRexecSession(RexecSessionTable& sessions, RexecRequest& request) {
+  for (RexecSession& session : sessions) {
     if (session.inUse) continue;
     session.inUse = true;
     session.host = request.peerHost;

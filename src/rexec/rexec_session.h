@@ -5,8 +5,8 @@
 // follows the work through lines written back on the request's connection:
 // "info" lines with progress texts and "event" lines with event records. A
 // session ties the request to the work that reports on it. Every sending
-// operation takes a null session and then sends nothing, so the same
-// install code serves the command line, where no server waits.
+// operation takes a null session and then sends nothing, so work that no
+// server asked for reports through the same calls.
 
 #include <array>
 #include <cstddef>
@@ -35,12 +35,13 @@ struct RexecSession {
   RexecRequest* request = nullptr;
 };
 
-/// The sessions of the process.
-extern std::array<RexecSession, kRexecSessionMax> rsessions;
+/// The sessions of requests being carried out; the service keeps its own.
+using RexecSessionTable = std::array<RexecSession, kRexecSessionMax>;
 
-/// A free session for |request|, or null after the Error line "Maximum
-/// number of Rexec Sessions Reached (%d)" when all are in use.
-RexecSession* CreateRexecSession(RexecRequest& request);
+/// The free session of |sessions| with the lowest index, taken for
+/// |request|; null after the Error line "Maximum number of Rexec Sessions
+/// Reached (%d)" when all are in use.
+RexecSession* CreateRexecSession(RexecSessionTable& sessions, RexecRequest& request);
 
 /// Gives |session| back (null is fine).
 void FreeRexecSession(RexecSession* session);

@@ -35,11 +35,8 @@ class SessionTest : public ::testing::Test {
     request_.socket.reset(pair[0]);
     server_.reset(pair[1]);
     request_.peerHost = "10.0.0.1";
-    session_ = CreateRexecSession(request_);
+    session_ = CreateRexecSession(sessions_, request_);
     ASSERT_NE(session_, nullptr);
-  }
-  void TearDown() override {
-    for (RexecSession& session : rsessions) FreeRexecSession(&session);
   }
 
   /// Everything the device wrote, once it has closed its end.
@@ -48,6 +45,7 @@ class SessionTest : public ::testing::Test {
     return test::ReadUntilClosed(server_.get());
   }
 
+  RexecSessionTable sessions_;
   RexecRequest request_;
   UniqueFd server_;
   RexecSession* session_ = nullptr;
@@ -118,12 +116,16 @@ TEST_F(SessionTest, AFailedWriteClosesTheConnectionsForGood) {
 
 TEST_F(SessionTest, TableHoldsTenSessions) {
   RexecRequest other;
-  for (int i = 1; i < kRexecSessionMax; ++i) ASSERT_NE(CreateRexecSession(other), nullptr);
+  for (int i = 1; i < kRexecSessionMax; ++i)
+    ASSERT_NE(CreateRexecSession(sessions_, other), nullptr);
   test::LogCapture log;
-  EXPECT_EQ(CreateRexecSession(other), nullptr);
+  EXPECT_EQ(CreateRexecSession(sessions_, other), nullptr);
   EXPECT_TRUE(log.Has(kLogError, "Maximum number of Rexec Sessions Reached (10)"));
   FreeRexecSession(session_);
-  EXPECT_EQ(CreateRexecSession(other), session_);
+  EXPECT_EQ(CreateRexecSession(sessions_, other), session_);
+  // Each table is a service's own.
+  RexecSessionTable another;
+  EXPECT_EQ(CreateRexecSession(another, other), &another[0]);
 }
 
 TEST(SessionNullTest, NullSessionSendsNothing) {

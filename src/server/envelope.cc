@@ -49,7 +49,7 @@ void AppendSenderAttrs(std::string* list, size_t capacity, const AttrTable& devi
   const std::string address = GetAttrValue(
       device, "detectedipaddress", GetAttrValue(device, "dnshostname", "localhost", true),
       true);
-  const std::string agent_port = ApplicationValue("AgentPort", kDefaultAgentPort);
+  const std::string agent_port = ApplicationValue(kAgentPortKey, kDefaultAgentPort);
   std::string major, minor, build, revision;
   GetBuildVersion(&major, &minor, &build, &revision);
   TclListAppendAttr(list, capacity, "sender",

@@ -39,13 +39,11 @@ inline constexpr char kServerRequestHeaders[] =
 /// of it, so two blanks separate it from its value.
 inline constexpr char kDevDnAttr[] = "devdn ";
 
-/// Agent port named in the sender text when AgentPort is not configured.
-inline constexpr char kDefaultAgentPort[] = "3465";
-
 /// Appends kmabuild "NA", kmadir (InstallPath without one trailing "/", ""
 /// when the key is missing) and sender
 /// "dusk://ADDRESS:AGENTPORT;major=7;minor=8;build=33;revision=1" to |list|
-/// (Tcl list of |capacity|). ADDRESS is |device|'s detectedipaddress, else
+/// (Tcl list of |capacity|); AGENTPORT is AgentPort, kDefaultAgentPort when
+/// the key is missing. ADDRESS is |device|'s detectedipaddress, else
 /// its dnshostname, else "localhost"; an attribute present but empty is
 /// used as it is.
 void AppendSenderAttrs(std::string* list, size_t capacity, const AttrTable& device);

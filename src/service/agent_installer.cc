@@ -4,11 +4,10 @@
 
 namespace dusk {
 
-bool MediaAgentInstaller::DownloadAndInstallAgent(RexecSession* session,
-                                                  const std::string& host_option,
-                                                  const std::string& port_option,
+bool MediaAgentInstaller::DownloadAndInstallAgent(InstallReporter& reporter,
+                                                  const ServerAddress& server,
                                                   const AttrTable& options) {
-  return ::dusk::DownloadAndInstallAgent(session, host_option, port_option, options, false);
+  return ::dusk::DownloadAndInstallAgent(reporter, server, options, false);
 }
 
 }  // namespace dusk

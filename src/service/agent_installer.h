@@ -5,9 +5,8 @@
 // service reaches the install through this seam, so a test can stand in for
 // it.
 
-#include <string>
-
-#include "rexec/rexec_session.h"
+#include "config/server_address.h"
+#include "install/install_report.h"
 #include "util/attr_table.h"
 
 namespace dusk {
@@ -16,11 +15,9 @@ class AgentInstaller {
  public:
   virtual ~AgentInstaller() = default;
   /// Downloads and installs the agent as |options| (the request's options)
-  /// say, from the server named by the -host and -port options
-  /// |host_option| and |port_option| ("" when not given), reporting on
-  /// |session|. True when the agent was installed.
-  virtual bool DownloadAndInstallAgent(RexecSession* session, const std::string& host_option,
-                                       const std::string& port_option,
+  /// say, from |server|, reporting to |reporter|. True when the agent was
+  /// installed.
+  virtual bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
                                        const AttrTable& options) = 0;
 };
 
@@ -28,8 +25,7 @@ class AgentInstaller {
 /// service has no console).
 class MediaAgentInstaller final : public AgentInstaller {
  public:
-  bool DownloadAndInstallAgent(RexecSession* session, const std::string& host_option,
-                               const std::string& port_option,
+  bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
                                const AttrTable& options) override;
 };
 

@@ -15,6 +15,7 @@
 #include "service/service_rexec.h"
 #include "service/service_signals.h"
 #include "service/service_timers.h"
+#include "service/session_reporter.h"
 #include "util/memory.h"
 #include "util/stop_request.h"
 
@@ -78,6 +79,7 @@ bool RegisterOnSchedule(ServiceContext& context, time_t now) {
   if (!RegistrationDue(state.timers, registration, state.firstPass, now) ||
       !RegistrationAttemptAllowed(state.timers, registration, now))
     return false;
+  // The misspelling stays: field tools look for this exact line.
   LogMessage(kLogDebug, "Regitration Attempt:");
   ServerCalls& server = *context.server;
   if (!server.GatherDeviceInfo(state.host, state.port)) {
@@ -136,8 +138,9 @@ void ServiceInit(ServiceContext& context) {
   state.duskStatus = ServiceStatus::kRunning;
   RefreshAgentDeviceDn();
   // The agent's first connect, when its install asked for it after a
-  // restart of the device.
-  RunScheduledInitialConnect();
+  // restart of the device. No server follows it: it is only logged.
+  SessionReporter no_server(nullptr);
+  RunScheduledInitialConnect(no_server);
   state.probe.serverProbed = 0;
   state.probe.serverProbeAttempts = 0;
 }

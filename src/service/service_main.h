@@ -9,31 +9,13 @@
 
 #include <string>
 
-#include "service/agent_installer.h"
-#include "service/clock.h"
-#include "service/server_calls.h"
+#include "service/service_context.h"
 #include "service/service_event.h"
-#include "service/service_state.h"
 
 namespace dusk {
 
 /// Seconds between the end of a pass and the next one.
 inline constexpr unsigned kServicePassSleepSeconds = 5;
-
-/// A service and what it runs against.
-struct ServiceContext {
-  ServiceState state;
-  Clock* clock = nullptr;
-  ServerCalls* server = nullptr;
-  /// What an "InstallAgent" request runs; none = MediaAgentInstaller.
-  AgentInstaller* installer = nullptr;
-  /// The -host and -port options the service was started with.
-  std::string optionHost;
-  std::string optionPort;
-};
-
-/// What the loop does after a pass or an event.
-enum class ServiceStep { kContinue, kShutdown };
 
 /// The start of the service: log level, "Service Initialization Process
 /// ...", the server address, "Service Started", the running state, the DN

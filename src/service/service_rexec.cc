@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "config/server_address.h"
 #include "device/agent_location.h"
 #include "device/device_record.h"
 #include "log/log.h"
@@ -9,6 +10,7 @@
 #include "rexec/rexec_listener.h"
 #include "rexec/rexec_request.h"
 #include "rexec/rexec_session.h"
+#include "service/session_reporter.h"
 #include "util/attr_table.h"
 #include "util/command_split.h"
 #include "util/strings.h"
@@ -37,8 +39,11 @@ void ProcessRexecRequest(ServiceContext& context, RexecSession* session,
   MediaAgentInstaller media_installer;
   AgentInstaller& installer =
       context.installer != nullptr ? *context.installer : media_installer;
-  if (installer.DownloadAndInstallAgent(session, context.optionHost, context.optionPort,
-                                        options)) {
+  SessionReporter reporter(session);
+  // The server as the configuration names it now, read once for the whole
+  // install.
+  const ServerAddress server = ResolveServerAddress(context.optionHost, context.optionPort);
+  if (installer.DownloadAndInstallAgent(reporter, server, options)) {
     RefreshAgentDeviceDn();
     context.state.registration.servicescanTime = 0;
   } else {
@@ -62,7 +67,7 @@ void ServeRexecRequest(ServiceContext& context) {
   LogMessage(kLogInfo, "Received Request \"%s\" from KESTA Server %s", request.command.c_str(),
              request.peerHost.c_str());
 
-  RexecSession* session = CreateRexecSession(request);
+  RexecSession* session = CreateRexecSession(context.sessions, request);
   if (session == nullptr) {
     LogMessage(kLogError, "Could not Create an Rexec Session");
   } else {

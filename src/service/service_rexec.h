@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "service/service_main.h"
+#include "service/service_context.h"
 
 namespace dusk {
 

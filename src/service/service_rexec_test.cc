@@ -18,6 +18,7 @@
 #include "log/log.h"
 #include "rexec/rexec_listener.h"
 #include "service/service_event.h"
+#include "service/service_main.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"
 
@@ -54,20 +55,21 @@ class AnsweringServer final : public ServerCalls {
 /// Notes what the install was given and what it saw.
 class RecordingInstaller final : public AgentInstaller {
  public:
-  bool DownloadAndInstallAgent(RexecSession* session, const std::string& host_option,
-                               const std::string& port_option,
+  bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
                                const AttrTable& options) override {
     ++calls;
     listening_during_install = IsListening();
-    server_options = host_option + ":" + port_option;
+    this->server = server.host + ":" + server.port + " (" + server.hostOption + ":" +
+                   server.portOption + ")";
     for (const Attr& attr : options) this->options.push_back(attr.name + "=" + attr.value);
-    SendSessionMessage(session, "Installing the agent", "info");
+    reporter.Progress("Installing the agent");
+    reporter.Event("installcfgagent", "");
     return succeeds;
   }
   bool succeeds = false;
   int calls = 0;
   bool listening_during_install = true;
-  std::string server_options;
+  std::string server;
   std::vector<std::string> options;
 };
 
@@ -172,7 +174,7 @@ TEST_F(ServiceRexecTest, AFailedInstallIsToldToTheServerAndListensAgain) {
   EXPECT_TRUE(log.Has(kLogInfo, "Processing Command \"installagent\""));
   EXPECT_TRUE(
       log.Has(kLogFatal, "KESTA-DUSK Not Properly Installed - AgentMediapath is not defined"));
-  for (const RexecSession& session : rsessions) EXPECT_FALSE(session.inUse);
+  for (const RexecSession& session : context_.sessions) EXPECT_FALSE(session.inUse);
 }
 
 TEST_F(ServiceRexecTest, InstallRunsWithoutTheListener) {
@@ -189,11 +191,17 @@ TEST_F(ServiceRexecTest, InstallRunsWithoutTheListener) {
     Pass();
     EXPECT_EQ(installer.calls, 1);
     EXPECT_FALSE(installer.listening_during_install);
-    EXPECT_EQ(installer.server_options, ":4100");
+    // The configured host with the -port option.
+    EXPECT_EQ(installer.server, "127.0.0.1:4100 (:4100)");
     EXPECT_EQ(installer.options,
               (std::vector<std::string>{"-media=/m", "-contentlist=l.mcfl"}));
-    EXPECT_EQ(test::ReadUntilClosed(client.get()),
-              std::string(1, '\0') + "info {Installing the agent}\n");
+    // What the install reports reaches the server on the request's connection.
+    const std::string answer = test::ReadUntilClosed(client.get());
+    EXPECT_TRUE(std::regex_match(
+        answer, std::regex(std::string(1, '\0') +
+                           "info \\{Installing the agent\\}\n"
+                           "event [-T:Z0-9]{20}\\|installcfgagent\\|\\|\n")))
+        << answer;
     // A failed install listens again for the server's next try; after a
     // success the next running pass scans the services.
     EXPECT_EQ(IsListening(), !succeeds);

@@ -1,6 +1,6 @@
 #include "util/attr_list.h"
 
-#include "log/log.h"
+#include "util/report.h"
 #include "util/tcl_quote.h"
 
 namespace dusk {
@@ -31,8 +31,8 @@ bool SetAttrValue(AttrTable& table, std::string_view name, std::string_view valu
 
 void LogAttrs(int level_and_flags, const AttrTable& table) {
   for (const Attr& attr : table)
-    LogMessage(level_and_flags, "  Attr(%s) = \"%s\"", attr.name.c_str(),
-               attr.value.c_str());
+    Report(level_and_flags, "  Attr(%s) = \"%s\"", attr.name.c_str(),
+           attr.value.c_str());
 }
 
 void AttrsToTclList(std::string* list, size_t capacity, const AttrTable& table) {
@@ -45,10 +45,10 @@ bool TclListAppendAttr(std::string* list, size_t capacity, std::string_view name
   const std::string quoted = TclQuoteElement(value);
   const size_t added = (list->empty() ? 0 : 1) + name.size() + 1 + quoted.size();
   if (!Fits(*list, name.size() + value.size(), added, capacity)) {
-    LogMessage(kLogError,
-               "Cannot Append attribute \"%.*s\" with value \"%.*s\" to List - "
-               "Buffer full, skipping.",
-               Len(name), name.data(), Len(value), value.data());
+    Report(kLogError,
+           "Cannot Append attribute \"%.*s\" with value \"%.*s\" to List - "
+           "Buffer full, skipping.",
+           Len(name), name.data(), Len(value), value.data());
     return false;
   }
   if (!list->empty()) list->push_back(' ');
@@ -63,9 +63,9 @@ bool TclListAppendElement(std::string* list, size_t capacity, std::string_view e
   const std::string quoted = element.empty() ? std::string() : TclQuoteElement(element);
   const size_t added = (list->empty() ? 0 : 1) + quoted.size();
   if (!Fits(*list, element.size(), added, capacity)) {
-    LogMessage(kLogError,
-               "Cannot Append element \"%.*s\" to List - Buffer full, skipping.",
-               Len(element), element.data());
+    Report(kLogError,
+           "Cannot Append element \"%.*s\" to List - Buffer full, skipping.",
+           Len(element), element.data());
     return false;
   }
   if (!list->empty()) list->push_back(' ');
@@ -75,7 +75,7 @@ bool TclListAppendElement(std::string* list, size_t capacity, std::string_view e
 
 bool AttrsMatch(const AttrTable& a, const AttrTable& b,
                 std::span<const std::string_view> names, std::string* differences) {
-  LogMessage(kLogTrace, "DevicesMatch:");
+  Report(kLogTrace, "DevicesMatch:");
   differences->clear();
   int count = 0;
   for (std::string_view name : names) {

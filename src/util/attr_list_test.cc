@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "log/log.h"
 #include "support/test_util.h"
+#include "util/report.h"
 
 namespace dusk {
 namespace {
@@ -204,7 +204,7 @@ TEST(AttrListTest, MatchOverNamesOnly) {
        MakeTable({{"after", "1"}, {"other", "x"}}), MakeTable({{"after", "2"}}), true,
        ""},
   };
-  LogLevel(kLogTrace);
+  test::ScopedLogLevel trace(kLogTrace);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.row);
     std::string differences = "stale";
@@ -214,7 +214,6 @@ TEST(AttrListTest, MatchOverNamesOnly) {
     EXPECT_EQ(log.lines(),
               (std::vector<std::pair<int, std::string>>{{kLogTrace, "DevicesMatch:"}}));
   }
-  LogLevel(kLogInfo);
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "log/log.h"
+#include "util/report.h"
 #include "util/strings.h"
 #include "util/unique_fd.h"
 
@@ -47,8 +47,8 @@ int ChangeDir(const std::string& path) {
   if (path.empty()) return 1;
   if (chdir(path.c_str()) == 0) return 1;
   int err = errno;
-  LogMessage(kLogError, "Failed to change directory to %s - %s", path.c_str(),
-             ErrorText(err).c_str());
+  Report(kLogError, "Failed to change directory to %s - %s", path.c_str(),
+         ErrorText(err).c_str());
   return 0;
 }
 
@@ -61,15 +61,15 @@ bool CopyFile(const std::string& source, const std::string& target,
   if (keep_existing && FileExists(target)) return false;
   UniqueFd in(open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (!in) {
-    LogMessage(kLogError, "Could not open source file %s for copy",
-               source.c_str());
+    Report(kLogError, "Could not open source file %s for copy",
+           source.c_str());
     return false;
   }
   UniqueFd out(open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
                     0666));
   if (!out) {
-    LogMessage(kLogError, "Could not open target file %s for copy",
-               target.c_str());
+    Report(kLogError, "Could not open target file %s for copy",
+           target.c_str());
     return false;
   }
   constexpr size_t kCopyPiece = 2048;
@@ -95,7 +95,7 @@ bool CreateDirectory(const std::string& path, mode_t mode) {
 
 bool CreateDirectories(const std::string& file_path, std::string* dir_out,
                        std::string* name_out, mode_t mode) {
-  LogMessage(kLogTrace, "CreateDirectories: filepath=%s", file_path.c_str());
+  Report(kLogTrace, "CreateDirectories: filepath=%s", file_path.c_str());
   std::string dir = file_path;
   std::string name = file_path;
   bool ok = true;
@@ -115,11 +115,11 @@ bool CreateDirectories(const std::string& file_path, std::string* dir_out,
         strChompChar(prefix, '/');
         if (prefix.empty() || FileExists(prefix)) continue;
         if (!CreateDirectory(prefix, mode)) {
-          LogMessage(kLogError, "Failed to create directory %s", prefix.c_str());
+          Report(kLogError, "Failed to create directory %s", prefix.c_str());
           ok = false;
           break;
         }
-        LogMessage(kLogInfo, "Created directory %s", prefix.c_str());
+        Report(kLogInfo, "Created directory %s", prefix.c_str());
       }
     }
   }

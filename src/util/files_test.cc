@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "log/log.h"
 #include "support/test_util.h"
+#include "util/report.h"
 
 namespace dusk {
 namespace {

@@ -8,7 +8,7 @@
 #include <climits>
 #include <memory>
 
-#include "log/log.h"
+#include "util/report.h"
 #include "util/files.h"
 #include "util/unique_fd.h"
 
@@ -57,7 +57,7 @@ int FindProcessIn(const std::string& proc_root, std::string_view name, int own_p
   if (name.empty()) return 0;
   std::unique_ptr<DIR, DirCloser> dir(opendir(proc_root.c_str()));
   if (!dir) {
-    LogMessage(kLogWarn, "Failed to open %s", proc_root.c_str());
+    Report(kLogWarn, "Failed to open %s", proc_root.c_str());
     return 0;
   }
   while (const struct dirent* entry = readdir(dir.get())) {

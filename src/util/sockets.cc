@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "log/log.h"
+#include "util/report.h"
 #include "util/socket_wait.h"
 #include "util/strings.h"
 
@@ -33,12 +33,12 @@ bool ResolveIPv4(const std::string& host, struct in_addr* out) {
 bool ResolveHostAddress(const std::string& host, const std::string& port,
                         struct sockaddr_in* address) {
   if (host.empty() || port.empty()) {
-    LogMessage(kLogError, "Must specify a host and port for attempting to connect");
+    Report(kLogError, "Must specify a host and port for attempting to connect");
     return false;
   }
   memset(address, 0, sizeof *address);
   if (!ResolveIPv4(host, &address->sin_addr)) {
-    LogMessage(kLogError, "Unknown host %s", host.c_str());
+    Report(kLogError, "Unknown host %s", host.c_str());
     return false;
   }
   address->sin_family = AF_INET;

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "log/log.h"
+#include "util/report.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -124,8 +124,8 @@ std::string& strSubst(std::string& text, const AttrTable& table) {
     }
   }
   if (text != original) {
-    LogMessage(kLogDebug, "strSubst: %s", original.c_str());
-    LogMessage(kLogDebug, "          %s", text.c_str());
+    Report(kLogDebug, "strSubst: %s", original.c_str());
+    Report(kLogDebug, "          %s", text.c_str());
   }
   return text;
 }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "log/log.h"
 #include "support/test_util.h"
+#include "util/report.h"
 
 namespace dusk {
 namespace {
@@ -105,7 +105,7 @@ TEST(TextEncodingTest, StrSubst) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     test::LogCapture log;
-    LogLevel(kLogDebug);
+    test::ScopedLogLevel debug(kLogDebug);
     std::string text = c.text;
     EXPECT_EQ(strSubst(text, table), c.result);
     if (std::string(c.text) == c.result) {

@@ -172,6 +172,10 @@ std::string DuskBinary() {
   return path ? path : "";
 }
 
+ScopedLogLevel::ScopedLogLevel(int level) : saved_(LogCurrentLevel()) { LogLevel(level); }
+
+ScopedLogLevel::~ScopedLogLevel() { LogLevel(saved_); }
+
 LogCapture::LogCapture() {
   LogSetObserver([this](int level, std::string_view message) {
     lines_.emplace_back(level, std::string(message));

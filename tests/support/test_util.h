@@ -105,6 +105,18 @@ class ScopedInstallPath {
 /// Path of the built dusk program.
 std::string DuskBinary();
 
+/// Sets the log level while it lives, then puts the previous one back.
+class ScopedLogLevel {
+ public:
+  explicit ScopedLogLevel(int level);
+  ~ScopedLogLevel();
+  ScopedLogLevel(const ScopedLogLevel&) = delete;
+  ScopedLogLevel& operator=(const ScopedLogLevel&) = delete;
+
+ private:
+  int saved_;
+};
+
 /// Collects the log lines that pass the level filter while it lives.
 class LogCapture {
  public:
