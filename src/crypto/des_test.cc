@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "crypto/test_support.h"
+#include "support/crypto_util.h"
 
 namespace dusk {
 namespace {

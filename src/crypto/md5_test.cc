@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "crypto/test_support.h"
+#include "support/crypto_util.h"
 #include "log/log.h"
 #include "support/test_util.h"
 

@@ -10,7 +10,7 @@
 
 #include "crypto/base64.h"
 #include "crypto/keys.h"
-#include "crypto/test_support.h"
+#include "support/crypto_util.h"
 #include "log/log.h"
 #include "support/test_util.h"
 

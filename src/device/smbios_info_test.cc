@@ -12,7 +12,7 @@
 
 #include "device/device_info.h"
 #include "device/shared_library.h"
-#include "device/smbios_test_data.h"
+#include "support/smbios_test_data.h"
 #include "log/log.h"
 #include "support/net_fixture.h"
 #include "support/test_util.h"

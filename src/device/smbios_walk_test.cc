@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "device/smbios_test_data.h"
+#include "support/smbios_test_data.h"
 
 namespace dusk {
 namespace {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "http/http_test_server.h"
+#include "support/http_test_server.h"
 #include "log/log.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"

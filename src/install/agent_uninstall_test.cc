@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "install/install_test_agent.h"
+#include "support/install_test_agent.h"
 #include "log/log.h"
 #include "support/test_util.h"
 #include "util/files.h"

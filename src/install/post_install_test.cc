@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_file.h"
-#include "install/install_test_agent.h"
+#include "support/install_test_agent.h"
 #include "log/log.h"
 #include "support/test_util.h"
 #include "util/files.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "http/http_test_server.h"
+#include "support/http_test_server.h"
 #include "support/test_util.h"
 
 namespace dusk {

@@ -1,4 +1,4 @@
-#include "install/media_test_server.h"
+#include "support/media_test_server.h"
 
 #include <arpa/inet.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "http/http_test_server.h"
+#include "support/http_test_server.h"
 
 #include <arpa/inet.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "install/install_test_agent.h"
+#include "support/install_test_agent.h"
 
 #include <sys/stat.h>
 

@@ -1,5 +1,5 @@
-#ifndef DUSK_DEVICE_SMBIOS_TEST_DATA_H_
-#define DUSK_DEVICE_SMBIOS_TEST_DATA_H_
+#ifndef DUSK_TESTS_SUPPORT_SMBIOS_TEST_DATA_H_
+#define DUSK_TESTS_SUPPORT_SMBIOS_TEST_DATA_H_
 
 // Test data in biosinfo.so's layout: every record has a third word, the
 // signed offset of the record after it, which TestNextPair follows.
@@ -54,4 +54,4 @@ class SmbiosData {
 
 }  // namespace dusk::test
 
-#endif  // DUSK_DEVICE_SMBIOS_TEST_DATA_H_
+#endif  // DUSK_TESTS_SUPPORT_SMBIOS_TEST_DATA_H_

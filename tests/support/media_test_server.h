@@ -1,5 +1,5 @@
-#ifndef DUSK_INSTALL_MEDIA_TEST_SERVER_H_
-#define DUSK_INSTALL_MEDIA_TEST_SERVER_H_
+#ifndef DUSK_TESTS_SUPPORT_MEDIA_TEST_SERVER_H_
+#define DUSK_TESTS_SUPPORT_MEDIA_TEST_SERVER_H_
 
 // A loopback web server for the media download tests: it serves the files
 // of a directory, one connection at a time, in a thread of its own, and can
@@ -61,4 +61,4 @@ class MediaTestServer {
 
 }  // namespace dusk::test
 
-#endif  // DUSK_INSTALL_MEDIA_TEST_SERVER_H_
+#endif  // DUSK_TESTS_SUPPORT_MEDIA_TEST_SERVER_H_

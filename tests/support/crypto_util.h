@@ -1,5 +1,5 @@
-#ifndef DUSK_CRYPTO_TEST_SUPPORT_H_
-#define DUSK_CRYPTO_TEST_SUPPORT_H_
+#ifndef DUSK_TESTS_SUPPORT_CRYPTO_UTIL_H_
+#define DUSK_TESTS_SUPPORT_CRYPTO_UTIL_H_
 
 // Test support of the crypto tests: hexadecimal texts, random bytes, and
 // the openssl command as an independent implementation to compare random
@@ -48,4 +48,4 @@ std::optional<std::string> OpensslMd5(const std::string& path);
 
 }  // namespace dusk::test
 
-#endif  // DUSK_CRYPTO_TEST_SUPPORT_H_
+#endif  // DUSK_TESTS_SUPPORT_CRYPTO_UTIL_H_

@@ -1,4 +1,4 @@
-#include "crypto/test_support.h"
+#include "support/crypto_util.h"
 
 #include <unistd.h>
 

@@ -1,5 +1,5 @@
-#ifndef DUSK_HTTP_HTTP_TEST_SERVER_H_
-#define DUSK_HTTP_HTTP_TEST_SERVER_H_
+#ifndef DUSK_TESTS_SUPPORT_HTTP_TEST_SERVER_H_
+#define DUSK_TESTS_SUPPORT_HTTP_TEST_SERVER_H_
 
 // Servers that the HTTP tests talk to: a socketpair handed to a session,
 // and a loopback listener in a thread of its own that answers with canned
@@ -52,4 +52,4 @@ class CannedHttpServer {
 
 }  // namespace dusk::test
 
-#endif  // DUSK_HTTP_HTTP_TEST_SERVER_H_
+#endif  // DUSK_TESTS_SUPPORT_HTTP_TEST_SERVER_H_

@@ -1,5 +1,5 @@
-#ifndef DUSK_INSTALL_INSTALL_TEST_AGENT_H_
-#define DUSK_INSTALL_INSTALL_TEST_AGENT_H_
+#ifndef DUSK_TESTS_SUPPORT_INSTALL_TEST_AGENT_H_
+#define DUSK_TESTS_SUPPORT_INSTALL_TEST_AGENT_H_
 
 // Test stand-ins for the agent's programs: shell scripts that record how
 // they were called, and a reporter that keeps what an install reports. Only
@@ -48,4 +48,4 @@ std::string FailureEvent(const std::string& text);
 
 }  // namespace dusk::test
 
-#endif  // DUSK_INSTALL_INSTALL_TEST_AGENT_H_
+#endif  // DUSK_TESTS_SUPPORT_INSTALL_TEST_AGENT_H_
