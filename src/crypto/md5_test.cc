@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/crypto_util.h"
 #include "log/log.h"
+#include "support/crypto_util.h"
 #include "support/test_util.h"
 
 namespace dusk {

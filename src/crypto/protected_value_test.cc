@@ -10,8 +10,8 @@
 
 #include "crypto/base64.h"
 #include "crypto/keys.h"
-#include "support/crypto_util.h"
 #include "log/log.h"
+#include "support/crypto_util.h"
 #include "support/test_util.h"
 
 namespace dusk {

@@ -12,9 +12,9 @@
 
 #include "device/device_info.h"
 #include "device/shared_library.h"
-#include "support/smbios_test_data.h"
 #include "log/log.h"
 #include "support/net_fixture.h"
+#include "support/smbios_test_data.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
 #include "util/program.h"

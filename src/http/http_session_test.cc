@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/http_test_server.h"
 #include "log/log.h"
+#include "support/http_test_server.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"
 

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "support/install_test_agent.h"
 #include "log/log.h"
+#include "support/install_test_agent.h"
 #include "support/test_util.h"
 #include "util/files.h"
 

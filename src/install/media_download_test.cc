@@ -10,9 +10,9 @@
 #include "config/server_address.h"
 #include "crypto/md5.h"
 #include "http/http_timeouts.h"
+#include "log/log.h"
 #include "support/install_test_agent.h"
 #include "support/media_test_server.h"
-#include "log/log.h"
 #include "support/test_util.h"
 
 namespace dusk {

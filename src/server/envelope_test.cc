@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "support/http_test_server.h"
 #include "http/http_timeouts.h"
 #include "log/log.h"
+#include "support/http_test_server.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
 

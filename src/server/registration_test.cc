@@ -11,8 +11,8 @@
 #include "config/config_file.h"
 #include "device/device_record.h"
 #include "device/service_scan.h"
-#include "support/http_test_server.h"
 #include "log/log.h"
+#include "support/http_test_server.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
 
