@@ -208,6 +208,14 @@ std::string Md5Hex(const Md5Value& digest) {
   return hex;
 }
 
+std::string Md5Of(std::string_view data) {
+  Md5Context context;
+  Md5Begin(context);
+  Md5Add(context, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.data()),
+                                           data.size()));
+  return Md5Hex(Md5End(context));
+}
+
 std::string MD5Digest(const std::string& path) {
   LogMessage(kLogTrace, "MD5Digest: filename=%s", path.c_str());
   if (path.empty()) return std::string();

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace dusk {
 
@@ -43,6 +44,9 @@ Md5Value Md5End(Md5Context& context);
 
 /// 32 lower-case hexadecimal digits, high nibble first.
 std::string Md5Hex(const Md5Value& digest);
+
+/// The digest of |data| in Md5Hex form.
+std::string Md5Of(std::string_view data);
 
 /// The digest of the file at |path| in Md5Hex form, read in pieces of
 /// kMd5ReadPiece; "" when there is none. Logs at Trace "MD5Digest:
