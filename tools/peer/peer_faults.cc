@@ -59,6 +59,9 @@ std::optional<Fault> ParseFaultLine(std::string_view line, std::string* error) {
       {"endless", FaultMode::kEndless, false, false},
       {"raw", FaultMode::kRaw, true, true},
       {"dn", FaultMode::kDn, true, true},
+      {"short-body", FaultMode::kShortBody, true, true},
+      {"long-body", FaultMode::kLongBody, true, true},
+      {"stall-halfway", FaultMode::kStallHalfway, false, true},
   };
   for (const ModeName& known : kModes) {
     if (mode != known.name) continue;
@@ -67,8 +70,9 @@ std::optional<Fault> ParseFaultLine(std::string_view line, std::string* error) {
                                : "mode " + mode + " takes no argument";
       return std::nullopt;
     }
-    if ((known.mode == FaultMode::kStatus || known.mode == FaultMode::kStall) &&
-        !fault.arg.empty() && !IsNumber(fault.arg)) {
+    // Every argument but a file name and a DN is a count.
+    const bool numeric = known.mode != FaultMode::kRaw && known.mode != FaultMode::kDn;
+    if (numeric && !fault.arg.empty() && !IsNumber(fault.arg)) {
       *error = "mode " + mode + " needs a number";
       return std::nullopt;
     }

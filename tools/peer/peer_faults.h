@@ -23,6 +23,14 @@
 //                         directory unless absolute) as the whole answer
 //   dn TEXT               answer a registration request as usual, but with
 //                         TEXT as the device's DN (stored under it too)
+//   short-body N          the usual answer with a Content-Length N bytes
+//                         beyond its body, then close
+//   long-body N           the usual answer followed by N bytes ('+') more
+//                         than its Content-Length names
+//   stall-halfway [SECONDS]
+//                         the usual head and the first half of its body,
+//                         then nothing until the client leaves (or SECONDS
+//                         pass, 600 by default)
 //
 // "times=N" makes the line apply to the next N matching requests only. Blank
 // lines and lines starting with '#' are ignored; a line that cannot be read
@@ -43,7 +51,10 @@ enum class FaultMode {
   kStall,
   kEndless,
   kRaw,
-  kDn
+  kDn,
+  kShortBody,
+  kLongBody,
+  kStallHalfway
 };
 
 struct Fault {

@@ -85,6 +85,47 @@ bool SendAnswer(int fd, const Answer& answer) {
   return ok;
 }
 
+/// The bytes of |answer|'s body; false when its file cannot be read.
+bool BodyOf(const Answer& answer, std::string* body) {
+  if (answer.file.empty()) {
+    *body = answer.body;
+    return true;
+  }
+  return ReadWholeFile(answer.file, body);
+}
+
+/// Sends |answer| bent as |fault| (a body fault) says; what it showed, for
+/// the log.
+std::string SendBentAnswer(int fd, const Answer& answer, const Fault& fault) {
+  std::string body;
+  if (!BodyOf(answer, &body)) {
+    SendAnswer(fd, answer);  // the regular "missing file" answer
+    return "file gone";
+  }
+  const size_t count = fault.arg.empty() ? 0 : static_cast<size_t>(strToInt(fault.arg));
+  switch (fault.mode) {
+    case FaultMode::kShortBody:
+      SendAll(fd, AnswerHead(answer, body.size() + count) + body);
+      return strFormat("%d with %zu bytes missing", answer.status, count);
+    case FaultMode::kLongBody:
+      SendAll(fd, AnswerHead(answer, body.size()) + body + std::string(count, '+'));
+      return strFormat("%d with %zu bytes too many", answer.status, count);
+    case FaultMode::kStallHalfway:
+      if (SendAll(fd, AnswerHead(answer, body.size()) + body.substr(0, body.size() / 2)))
+        DrainUntilClosed(fd, fault.arg.empty() ? kDefaultStallSeconds : strToInt(fault.arg));
+      return strFormat("%d stalled after %zu of %zu bytes", answer.status, body.size() / 2,
+                       body.size());
+    default:
+      return "?";
+  }
+}
+
+/// True for the faults that bend the regular answer rather than replace it.
+bool BendsTheAnswer(FaultMode mode) {
+  return mode == FaultMode::kShortBody || mode == FaultMode::kLongBody ||
+         mode == FaultMode::kStallHalfway;
+}
+
 /// Shows |fault| on the connection; the status it shows, for the log.
 std::string ShowFault(int fd, const Fault& fault, const std::string& state_dir) {
   switch (fault.mode) {
@@ -114,7 +155,10 @@ std::string ShowFault(int fd, const Fault& fault, const std::string& state_dir) 
       return "endless body";
     }
     case FaultMode::kDn:
-      return "?";  // answered by Route
+    case FaultMode::kShortBody:
+    case FaultMode::kLongBody:
+    case FaultMode::kStallHalfway:
+      return "?";  // answers of Route, shown by ServeConnection
     case FaultMode::kRaw: {
       std::string path = fault.arg[0] == '/' ? fault.arg : state_dir + "/" + fault.arg;
       std::string bytes;
@@ -233,6 +277,8 @@ void ServeConnection(UniqueFd connection, const PeerConfig& config, PeerState& s
       Answer answer = Route(request, config, state, fault->arg);
       SendAnswer(fd, answer);
       shown = std::to_string(answer.status) + " with DN " + fault->arg;
+    } else if (fault && BendsTheAnswer(fault->mode)) {
+      shown = "fault: " + SendBentAnswer(fd, Route(request, config, state), *fault);
     } else if (fault) {
       shown = "fault: " + ShowFault(fd, *fault, state.dir());
     } else {

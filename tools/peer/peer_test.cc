@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -106,9 +107,17 @@ TEST(PeerFaultsTest, FileFormat) {
       "/d empty200 9\n"
       "/e dance\n"
       "/proc/vmp/register dn cn=given,o=k times=1\n"
-      "/f dn\n",
+      "/f dn\n"
+      "/g short-body 10\n"
+      "/h long-body\n"
+      "/i stall-halfway 1x\n"
+      "/j stall-halfway\n",
       &errors);
-  ASSERT_EQ(faults.size(), 4u);
+  ASSERT_EQ(faults.size(), 6u);
+  EXPECT_EQ(faults[4].mode, FaultMode::kShortBody);
+  EXPECT_EQ(faults[4].arg, "10");
+  EXPECT_EQ(faults[5].mode, FaultMode::kStallHalfway);
+  EXPECT_EQ(faults[5].arg, "");
   EXPECT_EQ(faults[3].mode, FaultMode::kDn);
   EXPECT_EQ(faults[3].arg, "cn=given,o=k");
   EXPECT_EQ(faults[3].times, 1);
@@ -124,6 +133,8 @@ TEST(PeerFaultsTest, FileFormat) {
                         "faults: mode empty200 takes no argument: /d empty200 9",
                         "faults: unknown mode dance: /e dance",
                         "faults: mode dn needs an argument: /f dn",
+                        "faults: mode long-body needs an argument: /h long-body",
+                        "faults: mode stall-halfway needs a number: /i stall-halfway 1x",
                     }));
 }
 
@@ -282,6 +293,55 @@ TEST(PeerServerTest, ProbeAndMedia) {
     EXPECT_EQ(answer.status, row.status);
     EXPECT_EQ(answer.body, row.body);
     EXPECT_EQ(answer.file, row.file);
+  }
+}
+
+TEST(PeerServerTest, FaultsThatBendTheAnswer) {
+  ScratchDir dir;
+  PeerState state(dir.path() + "/state");
+  PeerConfig config;
+  config.media_dir = dir.path() + "/media";
+  Write(config.media_dir + "/f", "abcdefgh");
+  const Answer file{200, "application/octet-stream", "", ""};
+  struct Row {
+    const char* fault;
+    std::string sent;  // everything the client gets
+    bool held;         // the connection stays open until the client leaves
+  } rows[] = {
+      {"", AnswerHead(file, 8) + "abcdefgh", false},
+      {"/f short-body 5", AnswerHead(file, 13) + "abcdefgh", false},
+      {"/f long-body 3", AnswerHead(file, 8) + "abcdefgh+++", false},
+      {"/f stall-halfway", AnswerHead(file, 8) + "abcd", true},
+      {"/f stall-halfway 0", AnswerHead(file, 8) + "abcd", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    ASSERT_TRUE(WriteFileAtomically(state.dir() + "/faults", row.fault));
+    FaultBook faults;
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+    UniqueFd client(ends[0]);
+    std::thread server(
+        [&, end = ends[1]] { ServeConnection(UniqueFd(end), config, state, faults); });
+    const std::string request = "GET /f HTTP/1.0\r\n\r\n";
+    ASSERT_EQ(write(client.get(), request.data(), request.size()),
+              static_cast<ssize_t>(request.size()));
+    std::string got(row.sent.size(), '\0');
+    size_t have = 0;
+    while (have < got.size()) {
+      ssize_t n = read(client.get(), got.data() + have, got.size() - have);
+      if (n <= 0) break;
+      have += static_cast<size_t>(n);
+    }
+    got.resize(have);
+    EXPECT_EQ(got, row.sent);
+    // What follows: the end at once, or, while held, nothing at all.
+    struct pollfd entry = {client.get(), POLLIN, 0};
+    EXPECT_EQ(poll(&entry, 1, row.held ? 200 : 10'000), row.held ? 0 : 1);
+    shutdown(client.get(), SHUT_WR);
+    char more;
+    EXPECT_EQ(read(client.get(), &more, 1), 0);
+    server.join();
   }
 }
 
