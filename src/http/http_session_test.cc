@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "log/log.h"
-#include "support/http_test_server.h"
+#include "support/http_pair.h"
+#include "support/loopback_peer.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"
 
@@ -225,7 +226,9 @@ TEST(HttpSessionTest, ConnectRefusesBadTargets) {
 }
 
 TEST(HttpSessionTest, ConnectAndAnswerOverLoopback) {
-  test::CannedHttpServer server("HTTP/1.0 200 OK\r\nContent-Length: 6\r\n\r\nhello\n");
+  test::TempDir media;
+  test::WriteFile(media / "hi", "hello\n");
+  test::LoopbackPeer server(media.path());
   HttpSession session;
   ASSERT_EQ(HttpConnect(session, "localhost", server.port()), 0);
   EXPECT_EQ(session.host(), "localhost");
@@ -234,7 +237,8 @@ TEST(HttpSessionTest, ConnectAndAnswerOverLoopback) {
   EXPECT_TRUE(HttpSendRequest(session, kHttpGet, "/hi"));
   EXPECT_EQ(ReadLines(session), (std::vector<std::string>{"hello"}));
   HttpClose(session);
-  EXPECT_EQ(server.request(), "GET /hi HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\n\r\n");
+  EXPECT_EQ(server.requests(),
+            std::vector<std::string>{"GET /hi HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\n\r\n"});
 }
 
 TEST(HttpSessionTest, MovedSessionKeepsTheConnection) {

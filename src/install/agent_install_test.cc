@@ -16,7 +16,7 @@
 #include "install/exec_command.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
-#include "support/media_test_server.h"
+#include "support/loopback_peer.h"
 #include "support/test_util.h"
 #include "util/files.h"
 #include "util/stop_request.h"
@@ -28,14 +28,6 @@ constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
 constexpr char kServerRoot[] = "/tmp/kesta/www";
 constexpr char kMediaDir[] = "/tmp/kesta/media";
 constexpr char kLogDir[] = "/tmp/kesta/log";
-
-std::string Md5Of(std::string_view data) {
-  Md5Context context;
-  Md5Begin(context);
-  Md5Add(context, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.data()),
-                                           data.size()));
-  return Md5Hex(Md5End(context));
-}
 
 TEST(AgentInstallTest, PackageTypes) {
   struct {
@@ -106,7 +98,7 @@ class AgentInstallFlowTest : public ::testing::Test {
     test::ResetFixedDirs();
     ClearStopRequest();
     LogLevel(kLogDebug);
-    server_ = std::make_unique<test::MediaTestServer>(kServerRoot);
+    server_ = std::make_unique<test::LoopbackPeer>(kServerRoot);
     ASSERT_NE(server_->port(), 0);
     ResetDevice();
   }
@@ -177,7 +169,7 @@ class AgentInstallFlowTest : public ::testing::Test {
     return DownloadAndInstallAgent(reporter_, ResolveServerAddress("", ""), request, console);
   }
 
-  std::unique_ptr<test::MediaTestServer> server_;
+  std::unique_ptr<test::LoopbackPeer> server_;
   test::RecordingReporter reporter_;
 
  public:

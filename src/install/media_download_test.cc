@@ -12,22 +12,11 @@
 #include "http/http_timeouts.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
-#include "support/media_test_server.h"
+#include "support/loopback_peer.h"
 #include "support/test_util.h"
 
 namespace dusk {
 namespace {
-
-using test::MediaTestServer;
-using Misbehave = MediaTestServer::Misbehave;
-
-std::string Md5Of(std::string_view data) {
-  Md5Context context;
-  Md5Begin(context);
-  Md5Add(context, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.data()),
-                                           data.size()));
-  return Md5Hex(Md5End(context));
-}
 
 /// Every file and link below |dir|, relative, sorted.
 std::vector<std::string> Listing(const std::string& dir) {
@@ -51,7 +40,7 @@ mode_t CreatedMode() {
   return 0666 & ~mask;
 }
 
-/// The media directory "/media" of a test server, a target directory, and
+/// The media directory "/media" of a loopback peer, a target directory, and
 /// the Debug level while a test runs.
 class MediaDownloadTest : public ::testing::Test {
  protected:
@@ -97,7 +86,7 @@ class MediaDownloadTest : public ::testing::Test {
   test::TempDir dir_;
   std::string root_ = dir_ / "www";
   std::string target_ = dir_ / "target";
-  MediaTestServer server_{root_};
+  test::LoopbackPeer server_{root_};
   std::string error_ = "stale";
   test::RecordingReporter reporter_;
 };
@@ -195,46 +184,45 @@ TEST_F(MediaDownloadTest, EveryCheckFailsWithItsText) {
   struct {
     std::string name;
     std::string entries;
-    Misbehave how;
-    int arg;
+    std::string fault;  // for /media/f.bin
     int level;
     std::string error;
   } cases[] = {
-      {"not found", "missing.bin 3 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+      {"not found", "missing.bin 3 644 " + abc_md5 + "\n", "", kLogError,
        "Could not download file /media/missing.bin from KESTA Server " + Server() +
            " - File not found"},
-      {"size", "f.bin 5 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+      {"size", "f.bin 5 644 " + abc_md5 + "\n", "", kLogError,
        "Size for File f.bin does not match - Got 3 bytes, Expected 5 bytes"},
-      {"size -1", "f.bin -1 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+      {"size -1", "f.bin -1 644 " + abc_md5 + "\n", "", kLogError,
        "Size for File f.bin does not match - Got 3 bytes, Expected -1 bytes"},
-      {"size beyond 32 bits", "f.bin 99999999999 644 " + abc_md5 + "\n", Misbehave::kNone, 0,
-       kLogError, "Size for File f.bin does not match - Got 3 bytes, Expected 99999999999 bytes"},
-      {"size abc", "f.bin abc 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+      {"size beyond 32 bits", "f.bin 99999999999 644 " + abc_md5 + "\n", "", kLogError,
+       "Size for File f.bin does not match - Got 3 bytes, Expected 99999999999 bytes"},
+      {"size abc", "f.bin abc 644 " + abc_md5 + "\n", "", kLogError,
        "Size for File f.bin does not match - Got 3 bytes, Expected 0 bytes"},
-      {"upper-case digest", "f.bin 3 644 " + upper + "\n", Misbehave::kNone, 0, kLogError,
+      {"upper-case digest", "f.bin 3 644 " + upper + "\n", "", kLogError,
        "MD5 For file f.bin does not match - Calculated " + abc_md5 + ", Expected " + upper},
-      {"CR LF", "f.bin 3 644 " + abc_md5 + "\r\n", Misbehave::kNone, 0, kLogError,
+      {"CR LF", "f.bin 3 644 " + abc_md5 + "\r\n", "", kLogError,
        "MD5 For file f.bin does not match - Calculated " + abc_md5 + ", Expected " + abc_md5 +
            "\r"},
       {"fewer bytes than the server's length", "f.bin 3 644 " + abc_md5 + "\n",
-       Misbehave::kShortBody, 10, kLogError,
+       "short-body 10", kLogError,
        "Failed to download file /media/f.bin from " + Server() +
            " - Connection ended after 3 of 13 bytes"},
-      {"more bytes than listed", "f.bin 3 644 " + abc_md5 + "\n", Misbehave::kLongBody, 4,
-       kLogError, "Size for File f.bin does not match - Got 7 bytes, Expected 3 bytes"},
-      {"server error", "f.bin 3 644 " + abc_md5 + "\n", Misbehave::kStatus, 500, kLogInfo,
+      {"more bytes than listed", "f.bin 3 644 " + abc_md5 + "\n", "long-body 4", kLogError,
+       "Size for File f.bin does not match - Got 7 bytes, Expected 3 bytes"},
+      {"server error", "f.bin 3 644 " + abc_md5 + "\n", "status 500", kLogInfo,
        "Failed to initiate download of file /media/f.bin from " + Server() + " - Server error"},
-      {"redirect", "f.bin 3 644 " + abc_md5 + "\n", Misbehave::kStatus, 302, kLogInfo,
+      {"redirect", "f.bin 3 644 " + abc_md5 + "\n", "status 302", kLogInfo,
        "Failed to initiate download of file /media/f.bin from " + Server() +
            " - Unknown Http Error"},
-      {"parent", "../../etc/passwd 3 644 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+      {"parent", "../../etc/passwd 3 644 " + abc_md5 + "\n", "", kLogError,
        "Failed to download file ../../etc/passwd - Invalid file path"},
-      {"absolute", "/etc/shadow 3 600 " + abc_md5 + "\n", Misbehave::kNone, 0, kLogError,
+      {"absolute", "/etc/shadow 3 600 " + abc_md5 + "\n", "", kLogError,
        "Failed to download file /etc/shadow - Invalid file path"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    server_.Set("/media/f.bin", c.how, c.arg);
+    server_.SetFaults(c.fault.empty() ? "" : "/media/f.bin " + c.fault);
     Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + c.entries);
     std::filesystem::remove_all(target_);
     test::LogCapture log;
@@ -288,11 +276,11 @@ TEST_F(MediaDownloadTest, ExistingFiles) {
   EXPECT_FALSE(Download("/media/link.bin", false));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "nowhere"));
   // A failed download keeps the previous copy.
-  server_.Set("/media/agent.bin", Misbehave::kStatus, 503);
+  server_.SetFaults("/media/agent.bin status 503");
   EXPECT_FALSE(Download("/media/agent.bin", true));
   EXPECT_EQ(test::ReadFile(target_ + "/agent.bin"), "old");
   // A complete one replaces it.
-  server_.Set("/media/agent.bin", Misbehave::kNone);
+  server_.SetFaults("");
   ASSERT_TRUE(Download("/media/agent.bin", true)) << error_;
   EXPECT_EQ(test::ReadFile(target_ + "/agent.bin"), "new");
   EXPECT_TRUE(log.Has(kLogDebug, "Deleting previous copy of " + target_ + "/agent.bin"));
@@ -377,7 +365,7 @@ TEST_F(MediaDownloadTest, UnreachableOrSilentServers) {
   // Nothing listens on the port of a closed socket.
   int closed_port;
   {
-    MediaTestServer gone(root_);
+    test::LoopbackPeer gone;
     closed_port = gone.port();
   }
   test::LogCapture log;
@@ -393,7 +381,7 @@ TEST_F(MediaDownloadTest, UnreachableOrSilentServers) {
   HttpTimeouts quick = saved;
   quick.idle = std::chrono::milliseconds(300);
   HttpSetTimeouts(quick);
-  server_.Set("/media/f.bin", Misbehave::kStallHalfway);
+  server_.SetFaults("/media/f.bin stall-halfway");
   bool ok = Download("/media/f.bin");
   HttpSetTimeouts(saved);
   EXPECT_FALSE(ok);

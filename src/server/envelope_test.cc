@@ -7,7 +7,7 @@
 
 #include "http/http_timeouts.h"
 #include "log/log.h"
-#include "support/http_test_server.h"
+#include "support/loopback_peer.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
 
@@ -94,40 +94,42 @@ TEST_F(EnvelopeTest, AnswersOfTheServer) {
   HttpSetTimeouts(quick);
   const std::string long_dn(300, 'x');
   const std::string longest_dn = "cn=" + std::string(252, 'y');
+  const std::string raw = "* raw answer";
   struct Row {
     const char* name;
+    std::string fault;   // for every path; |raw| sends |answer|
     std::string answer;
-    bool stall;
     bool ok;
     std::string dn_after;  // the DN starts as "cn=old,o=k"
     std::string failure;   // the Error line's reason, "" when accepted
   } rows[] = {
-      {"new DN", "HTTP/1.0 200 OK\r\nContent-Length: 99\r\n\r\ncn=new,o=k\nsecond line\n",
-       false, true, "cn=new,o=k", ""},
-      {"carriage return dropped", "HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\ncn=n\rew,o=k\r\n",
-       false, true, "cn=new,o=k", ""},
-      {"DN of 255 characters", "HTTP/1.0 200 OK\r\nContent-Length: 256\r\n\r\n" + longest_dn,
-       false, true, longest_dn, ""},
-      {"200 without a body keeps the DN", "HTTP/1.0 200 OK\r\n\r\n", false, true, "cn=old,o=k",
-       ""},
-      {"empty first line empties the DN", "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n\nx\n",
-       false, true, "", ""},
-      {"NUL byte in the first line",
-       "HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\ncn=a" + std::string(1, '\0') + "b\n", false, false,
+      {"new DN", raw, "HTTP/1.0 200 OK\r\nContent-Length: 99\r\n\r\ncn=new,o=k\nsecond line\n",
+       true, "cn=new,o=k", ""},
+      {"the peer's own answer", "", "", true, "cn=old,o=k", ""},
+      {"carriage return dropped", raw,
+       "HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\ncn=n\rew,o=k\r\n", true, "cn=new,o=k", ""},
+      {"DN of 255 characters", raw,
+       "HTTP/1.0 200 OK\r\nContent-Length: 256\r\n\r\n" + longest_dn, true, longest_dn, ""},
+      {"200 without a body keeps the DN", "* empty200", "", true, "cn=old,o=k", ""},
+      {"empty first line empties the DN", raw,
+       "HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\n\nx\n", true, "", ""},
+      {"NUL byte in the first line", raw,
+       "HTTP/1.0 200 OK\r\nContent-Length: 7\r\n\r\ncn=a" + std::string(1, '\0') + "b\n", false,
        "cn=old,o=k", "Answer holds a NUL byte, not a device DN"},
-      {"404", "HTTP/1.0 404 Not Found\r\nContent-Length: 5\r\n\r\ncn=x\n", false, false,
+      {"404", raw, "HTTP/1.0 404 Not Found\r\nContent-Length: 5\r\n\r\ncn=x\n", false,
        "cn=old,o=k", "Not Found"},
-      {"500", "HTTP/1.0 500 Internal Server Error\r\n\r\n", false, false, "cn=old,o=k",
-       "Server error"},
-      {"closed before the headers end", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n", false,
-       false, "cn=old,o=k", "Read error while reading header"},
-      {"closed without a byte", "", false, false, "cn=old,o=k",
+      {"500", "* status 500", "", false, "cn=old,o=k", "Server error"},
+      {"closed before the headers end", "* close-before-headers", "", false, "cn=old,o=k",
        "Read error while reading header"},
-      {"stalled", "", true, false, "cn=old,o=k", "Read error while reading header"},
+      {"closed without a byte", "* close", "", false, "cn=old,o=k",
+       "Read error while reading header"},
+      {"stalled", "* stall", "", false, "cn=old,o=k", "Read error while reading header"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::CannedHttpServer server(row.answer, row.stall);
+    test::LoopbackPeer server;
+    server.WriteStateFile("answer", row.answer);
+    server.SetFaults(row.fault);
     const std::string port = std::to_string(server.port());
     const std::string server_text = "127.0.0.1:" + port;
     std::string body = "hostname pc01";
@@ -156,8 +158,10 @@ TEST_F(EnvelopeTest, AnswersOfTheServer) {
 TEST_F(EnvelopeTest, FirstLineTooLongForADnIsAFailedExchange) {
   for (size_t length : {256u, 300u, 5000u}) {
     SCOPED_TRACE(length);
-    test::CannedHttpServer server("HTTP/1.0 200 OK\r\nContent-Length: 9999\r\n\r\n" +
-                                  std::string(length, 'd') + "\n");
+    test::LoopbackPeer server;
+    server.WriteStateFile("answer", "HTTP/1.0 200 OK\r\nContent-Length: 9999\r\n\r\n" +
+                                        std::string(length, 'd') + "\n");
+    server.SetFaults("* raw answer");
     const std::string port = std::to_string(server.port());
     std::string body = "hostname pc01";
     std::string dn = "cn=old,o=k";
@@ -185,7 +189,8 @@ TEST_F(EnvelopeTest, RequestOnTheWire) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::CannedHttpServer server("HTTP/1.0 200 OK\r\n\r\n");
+    test::LoopbackPeer server;
+    server.SetFaults("* empty200");
     std::string body = "hostname pc01 sender x";
     std::string dn = row.dn;
     test::LogCapture log;
@@ -193,7 +198,8 @@ TEST_F(EnvelopeTest, RequestOnTheWire) {
                                        &body, kTclListCapacity, &dn));
     const std::string expected_body = "hostname pc01 " + row.body_end;
     EXPECT_EQ(body, expected_body);
-    EXPECT_EQ(server.request(),
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0],
               "POST /proc/vmp/register HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\nAccept: text/*\r\n"
               "User-Agent: DUSK 1.0\r\nContent-type: application/x-tcl-list\r\n"
               "Content-length: " +
@@ -203,7 +209,8 @@ TEST_F(EnvelopeTest, RequestOnTheWire) {
 }
 
 TEST_F(EnvelopeTest, FullBodyIsSentWithoutTheDn) {
-  test::CannedHttpServer server("HTTP/1.0 200 OK\r\n\r\n");
+  test::LoopbackPeer server;
+  server.SetFaults("* empty200");
   std::string body(4090, 'b');
   std::string dn = "cn=pc01";
   test::LogCapture log;
@@ -213,7 +220,8 @@ TEST_F(EnvelopeTest, FullBodyIsSentWithoutTheDn) {
   EXPECT_TRUE(log.Has(kLogError,
                       "Cannot Append attribute \"devdn \" with value \"cn=pc01\" to List - "
                       "Buffer full, skipping."));
-  EXPECT_NE(server.request().find("\r\n\r\n" + body), std::string::npos);
+  ASSERT_EQ(server.requests().size(), 1u);
+  EXPECT_NE(server.requests()[0].find("\r\n\r\n" + body), std::string::npos);
 }
 
 TEST_F(EnvelopeTest, RequestsThatNeverLeave) {
@@ -233,7 +241,7 @@ TEST_F(EnvelopeTest, RequestsThatNeverLeave) {
   };
   for (Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::CannedHttpServer server("HTTP/1.0 200 OK\r\n\r\n");
+    test::LoopbackPeer server;
     if (row.port.empty()) {
       row.port = std::to_string(server.port());
       for (std::string& line : row.lines) line.replace(line.find("PORT"), 4, row.port);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/http_test_server.h"
+#include "support/loopback_peer.h"
 #include "support/test_util.h"
 
 namespace dusk {
@@ -14,30 +14,35 @@ namespace {
 TEST(ProbeTest, AnswersOfTheServer) {
   struct Row {
     const char* name;
+    std::string fault;   // for every path; "* raw answer" sends |answer|
     std::string answer;
     bool available;
     std::string zone;  // starts as "before"
     std::string reason;  // the text after "Not Available - " when not available
   } rows[] = {
-      {"last zone line wins",
+      {"the peer's own answer", "", "", true, "default", ""},
+      {"last zone line wins", "* raw answer",
        "HTTP/1.0 200 OK\r\nContent-Length: 60\r\n\r\nZelmarInfo.zone: east\r\nother\n"
        "ZelmarInfo.zone: west\r\n",
        true, "west", ""},
-      {"200 without a body", "HTTP/1.0 200 OK\r\n\r\n", true, "before", ""},
-      {"prefix in lower case", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nzelmarinfo.zone: x\n",
-       true, "before", ""},
-      {"empty zone", "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nZelmarInfo.zone: \n", true,
-       "", ""},
-      {"zone over 255 characters",
+      {"200 without a body", "* empty200", "", true, "before", ""},
+      {"prefix in lower case", "* raw answer",
+       "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nzelmarinfo.zone: x\n", true, "before", ""},
+      {"empty zone", "* raw answer",
+       "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nZelmarInfo.zone: \n", true, "", ""},
+      {"zone over 255 characters", "* raw answer",
        "HTTP/1.0 200 OK\r\nContent-Length: 9\r\n\r\nZelmarInfo.zone: " + std::string(300, 'z'),
        true, std::string(255, 'z'), ""},
-      {"403", "HTTP/1.0 403 Forbidden\r\n\r\n", false, "before", "Forbidden"},
-      {"not HTTP", "SSH-2.0-OpenSSH\r\n", false, "before", "Invalid header read"},
-      {"closed at once", "", false, "before", "Read error while reading header"},
+      {"403", "* status 403", "", false, "before", "Forbidden"},
+      {"not HTTP", "* raw answer", "SSH-2.0-OpenSSH\r\n", false, "before",
+       "Invalid header read"},
+      {"closed at once", "* close", "", false, "before", "Read error while reading header"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::CannedHttpServer server(row.answer);
+    test::LoopbackPeer server;
+    server.WriteStateFile("answer", row.answer);
+    server.SetFaults(row.fault);
     std::string server_text = "127.0.0.1:" + std::to_string(server.port());
     std::string zone = "before";
     test::LogCapture log;
@@ -56,12 +61,13 @@ TEST(ProbeTest, AnswersOfTheServer) {
 }
 
 TEST(ProbeTest, RequestOnTheWire) {
-  test::CannedHttpServer server("HTTP/1.0 200 OK\r\n\r\n");
+  test::LoopbackPeer server;
   std::string zone;
   ASSERT_TRUE(probeKESTAServer("127.0.0.1", std::to_string(server.port()), &zone));
-  EXPECT_EQ(server.request(),
-            "GET /proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&"
-            "getauthds=true HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\n\r\n");
+  EXPECT_EQ(server.requests(),
+            std::vector<std::string>{
+                "GET /proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&"
+                "getauthds=true HTTP/1.0\r\nUser-Agent: DUSK 1.0\r\n\r\n"});
 }
 
 TEST(ProbeTest, RefusedConnection) {

@@ -12,7 +12,7 @@
 #include "device/device_record.h"
 #include "device/service_scan.h"
 #include "log/log.h"
-#include "support/http_test_server.h"
+#include "support/loopback_peer.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
 
@@ -25,11 +25,8 @@ constexpr char kSender[] =
     "kmabuild NA kmadir /opt/kesta/dusk sender dusk://10.1.2.3:3465;major=7;minor=8;build=33;"
     "revision=1";
 
-/// An answer 200 whose first line is |dn|.
-std::string DnAnswer(const std::string& dn) {
-  return "HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(dn.size() + 1) + "\r\n\r\n" +
-         dn + "\n";
-}
+/// The fault that answers 200 with |dn| as the first line.
+std::string DnFault(const std::string& dn) { return "* dn " + dn; }
 
 /// A configuration with the server and InstallPath and |device_lines| in
 /// [DeviceInfo].
@@ -37,8 +34,11 @@ std::string Conf(const std::string& device_lines) {
   return std::string(kApplication) + "[DeviceInfo]\n" + device_lines + "[ServiceScan]\n";
 }
 
-const std::string kEmpty200 = "HTTP/1.0 200 OK\r\n\r\n";
-const std::string k404 = "HTTP/1.0 404 Not Found\r\n\r\n";
+const std::string kEmpty200 = "* empty200";
+const std::string k404 = "* status 404";
+/// An answer 200 whose first line is empty, which no fault but a raw
+/// answer gives.
+const std::string kEmptyFirstLine = "* raw empty-first-line";
 
 class RegistrationTest : public ::testing::Test {
  protected:
@@ -51,18 +51,21 @@ class RegistrationTest : public ::testing::Test {
     scan_.Set("zelexecd", "");
   }
 
-  /// Runs |call| against a server answering |answer| (on port_ and
-  /// server_text_); the Info lines it logged, the configuration's own
-  /// "Updated Registry Key" lines left out.
-  std::vector<std::string> Exchange(const std::string& answer,
+  /// Runs |call| against a peer answering as |fault| says for every path
+  /// (on port_ and server_text_); the Info lines it logged, the
+  /// configuration's own "Updated Registry Key" lines left out.
+  std::vector<std::string> Exchange(const std::string& fault,
                                     const std::function<bool()>& call, bool* result) {
-    test::CannedHttpServer server(answer);
+    test::LoopbackPeer server;
+    server.WriteStateFile("empty-first-line", "HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\n\n");
+    server.SetFaults(fault);
     port_ = std::to_string(server.port());
     server_text_ = "127.0.0.1:" + port_;
     test::LogCapture log;
     *result = call();
-    request_ = server.request();
-    served_ = server.served();
+    const std::vector<std::string> requests = server.requests();
+    request_ = requests.empty() ? "" : requests.back();
+    served_ = static_cast<int>(requests.size());
     std::vector<std::string> lines;
     for (const auto& [level, message] : log.lines())
       if ((level == kLogInfo || level == kLogError) &&
@@ -137,7 +140,7 @@ TEST_F(RegistrationTest, FirstRegistrationStoresTheDnAndTheAgentsObjectFile) {
   mkdir("/etc/kesta/agent/lib", 0755);
   test::WriteFile("/opt/kesta/dusk/NULLKMA.QDX", std::string(4200, 't'));
   bool ok = false;
-  auto lines = Exchange(DnAnswer("cn=pc01,o=k"),
+  auto lines = Exchange(DnFault("cn=pc01,o=k"),
                         [&] { return Register("127.0.0.1", port_, record_); }, &ok);
   EXPECT_TRUE(ok);
   EXPECT_EQ(lines, (std::vector<std::string>{
@@ -166,21 +169,21 @@ TEST_F(RegistrationTest, RegisterAnswers) {
   struct Row {
     const char* name;
     std::string stored_dn;  // "(missing)" for no key
-    std::string answer;
+    std::string fault;
     bool ok;
     std::string dn_line;      // "DevDn: ..." or "New DevDn: ..." when registered
     std::string failure;      // the request's own failure line, if any
     std::string stored_after;
   } rows[] = {
-      {"same DN", "cn=old", DnAnswer("cn=old"), true, "DevDn: cn=old", "", "cn=old"},
-      {"other DN", "cn=old", DnAnswer("cn=new"), true, "New DevDn: cn=new", "", "cn=new"},
+      {"same DN", "cn=old", DnFault("cn=old"), true, "DevDn: cn=old", "", "cn=old"},
+      {"other DN", "cn=old", DnFault("cn=new"), true, "New DevDn: cn=new", "", "cn=new"},
       {"200 without a body keeps the DN", "cn=old", kEmpty200, true, "DevDn: cn=old", "",
        "cn=old"},
       {"200 without a body and no DN", "(missing)", kEmpty200, false, "", "", "(missing)"},
-      {"empty first line and no DN", "", DnAnswer(""), false, "", "", ""},
+      {"empty first line and no DN", "", kEmptyFirstLine, false, "", "", ""},
       {"404", "cn=old", k404, false, "",
        "Failed to Send Register Request to KESTA Server SERVER - Not Found", "cn=old"},
-      {"300 characters", "cn=old", DnAnswer(too_long), false, "",
+      {"300 characters", "cn=old", DnFault(too_long), false, "",
        "Failed to Send Register Request to KESTA Server SERVER - Answer is too long for a "
        "device DN (more than 255 characters)",
        "cn=old"},
@@ -192,7 +195,7 @@ TEST_F(RegistrationTest, RegisterAnswers) {
     AttrTable record(32);
     record.Set("hostname", "pc01");
     bool ok = false;
-    auto lines = Exchange(row.answer, [&] { return Register("127.0.0.1", port_, record); },
+    auto lines = Exchange(row.fault, [&] { return Register("127.0.0.1", port_, record); },
                           &ok);
     EXPECT_EQ(ok, row.ok);
     std::string failure = row.failure;
@@ -227,16 +230,16 @@ TEST_F(RegistrationTest, StartupUnderTheStoredDn) {
   struct Row {
     const char* name;
     std::string stored_dn;
-    std::string answer;
+    std::string fault;
     bool ok;
     std::vector<std::string> tail;  // lines after the request's own
     std::string stored_after;
   } rows[] = {
-      {"same DN", "cn=old", DnAnswer("cn=old"), true,
+      {"same DN", "cn=old", DnFault("cn=old"), true,
        {"Successfully Started Device on SERVER"}, "cn=old"},
       {"200 without a body", "cn=old", kEmpty200, true,
        {"Successfully Started Device on SERVER"}, "cn=old"},
-      {"renamed by the server", "cn=old", DnAnswer("cn=new"), true,
+      {"renamed by the server", "cn=old", DnFault("cn=new"), true,
        {"Successfully Started Device on SERVER", "DevDn Changed to cn=new"}, "cn=new"},
       {"refused", "cn=old", k404, false, {}, "cn=old"},
   };
@@ -247,7 +250,7 @@ TEST_F(RegistrationTest, StartupUnderTheStoredDn) {
     record.Set("hostname", "pc01");
     bool ok = false;
     auto lines =
-        Exchange(row.answer, [&] { return Startup("127.0.0.1", port_, record); }, &ok);
+        Exchange(row.fault, [&] { return Startup("127.0.0.1", port_, record); }, &ok);
     EXPECT_EQ(ok, row.ok);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Startup Device " + row.stored_dn + " on " + server_text_ + " ...");
@@ -294,17 +297,17 @@ TEST_F(RegistrationTest, NothingIsSentWithoutAStoredDn) {
 TEST_F(RegistrationTest, StatusCarriesTheScanAndStoresItOnSuccess) {
   struct Row {
     const char* name;
-    std::string answer;
+    std::string fault;
     bool ok;
     std::vector<std::string> tail;
     std::string stored_dn_after;
     std::string stored_scan_after;
   } rows[] = {
-      {"accepted", DnAnswer("cn=old"), true,
+      {"accepted", DnFault("cn=old"), true,
        {"Sent Status Request to KESTA Server SERVER",
         "Successfully Updated Service Scan with SERVER"},
        "cn=old", "status started path /d"},
-      {"renamed", DnAnswer("cn=new"), true,
+      {"renamed", DnFault("cn=new"), true,
        {"Sent Status Request to KESTA Server SERVER", "New DevDn: cn=new",
         "Successfully Updated Device Dn to cn=new",
         "Successfully Updated Service Scan with SERVER"},
@@ -321,7 +324,7 @@ TEST_F(RegistrationTest, StatusCarriesTheScanAndStoresItOnSuccess) {
     AttrTable record = record_;
     bool ok = false;
     auto lines =
-        Exchange(row.answer, [&] { return Status("127.0.0.1", port_, record, scan_); }, &ok);
+        Exchange(row.fault, [&] { return Status("127.0.0.1", port_, record, scan_); }, &ok);
     EXPECT_EQ(ok, row.ok);
     std::vector<std::string> expected = {
         "Provide Status of Device cn=old to " + server_text_ + " ...",
@@ -341,13 +344,13 @@ TEST_F(RegistrationTest, StatusCarriesTheScanAndStoresItOnSuccess) {
 }
 
 TEST_F(RegistrationTest, UnRegisterKeepsTheStoredDn) {
-  for (const std::string& answer : {DnAnswer("cn=other"), k404}) {
-    SCOPED_TRACE(answer);
+  for (const std::string& fault : {DnFault("cn=other"), k404}) {
+    SCOPED_TRACE(fault);
     test::WriteFile(kConf, Conf("devdn=cn=old\n"));
     bool ok = false;
     auto lines =
-        Exchange(answer, [&] { return UnRegister("127.0.0.1", port_, record_); }, &ok);
-    EXPECT_EQ(ok, answer != k404);
+        Exchange(fault, [&] { return UnRegister("127.0.0.1", port_, record_); }, &ok);
+    EXPECT_EQ(ok, fault != k404);
     EXPECT_EQ(lines.back(), ok ? "Successfully Unregistered Device from " + server_text_
                                : "Failed to Send UnRegister Request to KESTA Server " +
                                      server_text_ + " - Not Found");

@@ -47,7 +47,8 @@ class CheckLayersTest(unittest.TestCase):
         self.write("src/base/b.h", "")
         self.write("src/base/b.cc", '#include "base/b.h"\n')
         self.write("src/base/b_test.cc", '#include "base/b.h"\n#include "support/t.h"\n')
-        self.write("tests/support/t.h", '#include "base/b.h"\n')
+        self.write("tests/support/t.h", '#include "base/b.h"\n#include "peer/p.h"\n')
+        self.write("tools/peer/p.h", "")
 
     def write(self, path, text):
         full = os.path.join(self.root.name, path)
@@ -84,7 +85,11 @@ class CheckLayersTest(unittest.TestCase):
              ["src/extra: a folder that the layer list of DEVELOPERS.md lacks"]),
             ("an include that is no file",
              {"src/left/m.cc": '#include "left/gone.h"\n'},
-             ["src/left/m.cc:1: \"left/gone.h\" is no file of src/ or tests/"]),
+             ["src/left/m.cc:1: \"left/gone.h\" is no file of src/, tests/ or tools/"]),
+            ("a tool used by the program's own files, tests included",
+             {"src/base/b_test.cc": '#include "base/b.h"\n#include "peer/p.h"\n'},
+             ["src/base/b_test.cc:2: \"peer/p.h\" is a tool's; only the test helpers of "
+              "tests/support use the tools"]),
         ]
         for name, files, expected in cases:
             with self.subTest(name):
