@@ -19,8 +19,12 @@
 
 namespace dusk::test {
 
+namespace {
+
 /// Connections that may wait to be served while one is.
 constexpr int kBacklog = 16;
+
+}  // namespace
 
 struct LoopbackPeer::Running {
   explicit Running(const std::string& media_dir) : state(dir.path()) {
