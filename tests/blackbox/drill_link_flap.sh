@@ -28,7 +28,6 @@ hostname drill-device
 drill_device
 cd "$DRILL"
 veth_to_peer_namespace "$DEVICE_ADDRESS" "$PEER_ADDRESS"
-at_exit 'kill -KILL $PEER_NS 2>/dev/null || true'
 start_peer_in_namespace "$PEER_ADDRESS"
 run_dusk -confinit -host "$PEER_ADDRESS" -port "$PORT"
 expect_eq "$status" 0 "-confinit"

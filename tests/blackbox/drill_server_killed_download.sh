@@ -38,7 +38,6 @@ head -c "$BIG" /dev/urandom > "$MEDIA/agent/big.bin"
   done
 } > "$MEDIA/agent/MediaContent.mcfl"
 veth_to_peer_namespace "$DEVICE_ADDRESS" "$PEER_ADDRESS"
-at_exit 'kill -KILL $PEER_NS 2>/dev/null || true'
 slow_server_link
 start_peer_in_namespace "$PEER_ADDRESS" --media "$MEDIA"
 

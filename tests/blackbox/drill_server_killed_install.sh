@@ -36,7 +36,6 @@ make_sample_agent_media "$WWW"
 head -c "$BIG" /dev/urandom > "$WWW/script/agent/blob.bin"
 media_list_variant "$WWW/script" big.mcfl MediaContent.mcfl
 veth_to_peer_namespace $DEVICE_ADDRESS $PEER_ADDRESS
-at_exit 'kill -KILL $PEER_NS 2>/dev/null || true'
 slow_server_link
 start_peer_in_namespace $PEER_ADDRESS --media "$WWW"
 SERVER=$PEER_ADDRESS:$PORT

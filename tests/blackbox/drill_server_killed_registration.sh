@@ -23,12 +23,7 @@ kill_peer_during() {
 }
 
 # restart_peer: kesta-peer again, on the same port and with the same state.
-restart_peer() {
-  rm -f "$PEER_STATE/ready"
-  "$PEER" --port "$PORT" --state "$PEER_STATE" >> /tmp/kesta/peer.log 2>&1 &
-  PEER_PID=$!
-  wait_until 10 "kesta-peer back on port $PORT" test -s "$PEER_STATE/ready"
-}
+restart_peer() { PEER_PORT=$PORT start_peer; }
 
 # attempts_within SECONDS: the registration attempts the service makes in
 # the next SECONDS; fails when they are more than its timers allow.

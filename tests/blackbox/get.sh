@@ -137,7 +137,7 @@ CASES
   expect_eq "$(ls -A "$work/none")" "" "$name: files left by a missing file"
 }
 
-start_web_server "$MEDIA" "$WEB_PORT" || { echo "SKIP: neither nginx nor python3 is installed"; exit 0; }
+start_web_server "$MEDIA" "$WEB_PORT" || skip "neither nginx nor python3 is installed"
 check_server "$WEB_SERVER" "$WEB_PORT"
 echo "$WEB_SERVER: ok"
 start_peer --media "$MEDIA"

@@ -7,7 +7,7 @@ install_dusk
 run_dusk -confinit
 expect_eq "$status" 0 "-confinit"
 mkdir -p /etc/kesta/dusk/log
-command -v python3 > /dev/null || { echo "SKIP: python3 is not installed"; exit 0; }
+command -v python3 > /dev/null || skip "python3 is not installed"
 
 python3 - "$PORT" <<'PY' &
 import socket, sys, time

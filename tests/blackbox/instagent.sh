@@ -35,20 +35,6 @@ status_requests() {
   { grep -l "^POST /proc/vmp/status " "$PEER_STATE"/requests/*.txt 2>/dev/null || true; } | wc -l
 }
 
-# start_service: starts the service; sets SERVICE to its pid.
-start_service() {
-  "$DUSK" > /tmp/kesta/start.out
-  SERVICE=$(sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p' /tmp/kesta/start.out)
-  [ -n "$SERVICE" ] || fail "no start line in [$(cat /tmp/kesta/start.out)]"
-}
-
-# stop_service: stops the service and waits until it has ended.
-stop_service() {
-  run_dusk -stop
-  expect_eq "$status" 0 "-stop"
-  wait_for_exit "$SERVICE"
-}
-
 # running NAME: the number of processes whose argv[0] is the agent's NAME.
 running() {
   local proc count=0
@@ -69,7 +55,7 @@ expect_eq "$status" 0 "-confupdate"
 sample_root_lock_tools
 make_sample_agent_media "$WWW"
 media_list_variant "$WWW/script" restart.mcfl MediaContent.mcfl InitialConnectAfterRestart=1
-start_web_server "$WWW" $WEB_PORT || { echo "SKIP: neither nginx nor python3 is installed"; exit 0; }
+start_web_server "$WWW" $WEB_PORT || skip "neither nginx nor python3 is installed"
 MEDIA_URL=http://127.0.0.1:$WEB_PORT/script
 
 stage "-instagent"

@@ -10,7 +10,7 @@
 . "$(dirname "$0")/lib/common.sh"
 . "$DUSK_SOURCE_DIR/tests/lib/sample_agent.sh"
 command -v dpkg > /dev/null && command -v dpkg-deb > /dev/null ||
-  { echo "SKIP: dpkg is not installed"; exit 0; }
+  skip "dpkg is not installed"
 enter_pid_namespace
 LOG=/etc/kesta/dusk/log/dusk.log
 CALLS=/tmp/kesta/agent-calls
@@ -34,7 +34,7 @@ expect_eq "$status" 0 "-confinit"
 run_dusk -confupdate DeviceInfo/hostname=$DEVICE
 expect_eq "$status" 0 "-confupdate"
 make_sample_agent_media "$WWW"
-start_web_server "$WWW" $WEB_PORT || { echo "SKIP: neither nginx nor python3 is installed"; exit 0; }
+start_web_server "$WWW" $WEB_PORT || skip "neither nginx nor python3 is installed"
 
 stage "-instagent of the debian media"
 run_dusk -debug -instagent "http://127.0.0.1:$WEB_PORT/debian/"

@@ -87,7 +87,7 @@ cd /tmp/kesta
 run_dusk -confinit -host $PEER_ADDRESS -port "$PORT"
 expect_eq "$status" 0 "-confinit"
 run_dusk -confupdate LogLevel=debug
-"$DUSK" > /tmp/kesta/start.out
+start_service
 wait_for_log "$LOG" "Successfully Registered Device with $SERVER"
 wait_for_log "$LOG" "$LISTENING"
 device_credentials "$DN"

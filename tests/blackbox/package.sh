@@ -5,11 +5,10 @@
 # there, so the machine's packages are never touched.
 . "$(dirname "$0")/lib/common.sh"
 
-command -v dpkg-deb >/dev/null || { echo "SKIP: dpkg-deb is missing"; exit 0; }
+command -v dpkg-deb >/dev/null || skip "dpkg-deb is missing"
 needed=$(readelf -d "$DUSK_BINARY")
 if grep -q 'NEEDED.*lib\(asan\|ubsan\|stdc++\)' <<< "$needed"; then
-  echo "SKIP: the package holds a build that needs nothing but glibc; $DUSK_BINARY needs more"
-  exit 0
+  skip "the package holds a build that needs nothing but glibc; $DUSK_BINARY needs more"
 fi
 for tool in lintian systemd-analyze man; do
   command -v $tool >/dev/null || fail "$tool is missing: run scripts/install-deps"

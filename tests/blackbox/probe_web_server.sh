@@ -10,7 +10,7 @@ cd /tmp/kesta
 mkdir -p "$WEB/root"
 chmod 755 "$WEB" "$WEB/root"
 echo "nothing to see" > "$WEB/root/index.html"
-start_web_server "$WEB/root" "$PORT" || { echo "SKIP: neither nginx nor python3 is installed"; exit 0; }
+start_web_server "$WEB/root" "$PORT" || skip "neither nginx nor python3 is installed"
 
 run_dusk -confinit
 expect_eq "$status" 0 "-confinit"

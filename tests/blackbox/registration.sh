@@ -13,7 +13,6 @@ set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 enter_pid_namespace --uts
 LOG=/etc/kesta/dusk/log/dusk.log
-PEER_STATE=/tmp/kesta/peer
 DEVICE_ADDRESS=10.99.0.2
 PEER_ADDRESS=10.99.0.1
 
@@ -30,36 +29,14 @@ attr_names() { cut -d' ' -f1 "$PEER_STATE/requests/$1.attrs" | tr '\n' ' ' | sed
 attr() { sed -n "s/^$2 //p" "$PEER_STATE/requests/$1.attrs" | head -1; }
 
 stage "peer across a veth pair"
-start_netns_holder
-PEER_NS=$NETNS_PID
-ip link add dusk-dev0 type veth peer name dusk-peer0 netns $PEER_NS
-ip addr add $DEVICE_ADDRESS/24 dev dusk-dev0
-ip link set dusk-dev0 up
-nsenter --target $PEER_NS --net ip addr add $PEER_ADDRESS/24 dev dusk-peer0
-nsenter --target $PEER_NS --net ip link set dusk-peer0 up
-nsenter --target $PEER_NS --net ip link set lo up
-nsenter --target $PEER_NS --net "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port 0 \
-  --state $PEER_STATE --bind $PEER_ADDRESS > /tmp/kesta/peer.out 2>&1 &
-wait_until 30 "kesta-peer ready (see /tmp/kesta/peer.out)" test -s $PEER_STATE/ready
-read -r _ PORT < $PEER_STATE/ready
+veth_to_peer_namespace $DEVICE_ADDRESS $PEER_ADDRESS
+start_peer_in_namespace $PEER_ADDRESS
 SERVER=$PEER_ADDRESS:$PORT
 
 stage "device set-up"
 # The device's SMBIOS identity, as the DMI export shows it.
-dmi=/tmp/kesta/dmi
-mkdir -p $dmi
-if [ -d /sys/class/dmi/id ]; then
-  mount --bind $dmi /sys/class/dmi/id
-else
-  mount -t tmpfs dusk-dmi /sys/class
-  mkdir -p /sys/class/dmi/id
-  dmi=/sys/class/dmi/id
-fi
-echo "Thin 5000" > $dmi/product_name
-echo "4c4c4544-0031-3210-8052-b2c04f303032" > $dmi/product_uuid
-echo "SYS-123" > $dmi/product_serial
-echo "CH-456" > $dmi/chassis_serial
-echo "" > $dmi/chassis_asset_tag
+made_up_dmi product_name="Thin 5000" product_uuid=4c4c4544-0031-3210-8052-b2c04f303032 \
+  product_serial=SYS-123 chassis_serial=CH-456 chassis_asset_tag=
 hostname reg-device
 
 # The agent's directory and the template of its object file.
@@ -72,9 +49,7 @@ expect_eq "$status" 0 "-confinit"
 run_dusk -confupdate Config/registrationinterval=4 -confupdate Config/servicescaninterval=4
 expect_eq "$status" 0 "-confupdate"
 
-"$DUSK" > /tmp/kesta/start.out
-service=$(sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p' /tmp/kesta/start.out)
-[ -n "$service" ] || fail "no start line in [$(cat /tmp/kesta/start.out)]"
+start_service
 
 stage "first pass: probe, Register, Status"
 wait_for_log "$LOG" "Successfully Updated Service Scan with $SERVER"
@@ -158,34 +133,32 @@ tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$again.txt" | grep -qxF "devdn  $D
 grep -qx "hostname=reg-renamed" $CONF || fail "new host name not stored"
 
 stage "UnRegister on -stop"
-run_dusk -stop
-expect_eq "$status" 0 "-stop"
-wait_for_log "$LOG" "Service Shutdown"
-wait_for_log "$LOG" "Successfully Unregistered Device from $SERVER"
+stop_service
+log_has "$LOG" "Service Shutdown" || fail "no Service Shutdown line"
+log_has "$LOG" "Successfully Unregistered Device from $SERVER" || fail "no UnRegister line"
 unregister=$(request_of unregister)
 tail -c $((${#DN} + 7)) "$PEER_STATE/requests/$unregister.txt" | grep -qxF "devdn  $DN" \
   || fail "UnRegister does not send the DN"
 grep -qx "devdn=$DN" $CONF || fail "DN changed by UnRegister"
 
-wait_for_exit "$service"
-
 stage "another server named by -port"
 # Register there at once, under the DN already known, and again on every
 # interval, since the server the configuration names is not the one targeted.
 OTHER_STATE=/tmp/kesta/other-peer
-nsenter --target $PEER_NS --net "$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port 0 \
-  --state $OTHER_STATE --bind $PEER_ADDRESS > /tmp/kesta/other-peer.out 2>&1 &
-wait_until 30 "second kesta-peer ready" test -s $OTHER_STATE/ready
-read -r _ OTHER_PORT < $OTHER_STATE/ready
-"$DUSK" -port "$OTHER_PORT" > /tmp/kesta/start.out
+PEER_STATE=$OTHER_STATE start_peer_in_namespace $PEER_ADDRESS
+# The configured server's port stays PORT.
+OTHER_PORT=$PORT
+PORT=${SERVER#*:}
+start_service -port "$OTHER_PORT"
 wait_for_log "$LOG" "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT"
 wait_for_log "$LOG" "Need to Register - Targetting a Different Port $OTHER_PORT than the Registered one $PORT"
 wait_for_log "$LOG" "Successfully Registered Device with $PEER_ADDRESS:$OTHER_PORT" 2
 first_there=$(grep -l "^POST /proc/vmp/register" $OTHER_STATE/requests/*.txt | head -1)
 tail -c $((${#DN} + 7)) "$first_there" | grep -qxF "devdn  $DN" \
   || fail "the other server was not sent the DN"
-run_dusk -stop
-wait_for_log "$LOG" "Successfully Unregistered Device from $PEER_ADDRESS:$OTHER_PORT"
+stop_service
+log_has "$LOG" "Successfully Unregistered Device from $PEER_ADDRESS:$OTHER_PORT" ||
+  fail "no UnRegister line for the other server"
 
 stage "no empty DN sent"
 grep -l "devdn {}" "$PEER_STATE"/requests/*.txt $OTHER_STATE/requests/*.txt \

@@ -22,20 +22,9 @@ INSTALL="InstallAgent -media /m -contentlist l.mcfl"
 REFUSED_CREDENTIALS="status 0x01
 Invalid credentials specified."
 
+INVALID_COMMAND="status 0x01
+Invalid command specified."
 LOG=/etc/kesta/dusk/log/dusk.log
-
-# messages: the log's messages without time, level and program name.
-messages() { sed -n 's/^.*KESTA-DUSK: //p' "$LOG" 2>/dev/null; }
-
-# wait_for TEXT [N] [SECONDS]: until N (1) log messages equal TEXT, at most
-# SECONDS (40).
-wait_for() {
-  local deadline=$((SECONDS + ${3:-40}))
-  until [ "$(messages | grep -cxF -- "$1")" -ge "${2:-1}" ]; do
-    [ $SECONDS -lt $deadline ] || fail "no [$1] in the log: $(messages | tail -20)"
-    sleep 0.1
-  done
-}
 
 # expect_call STATUS OUTPUT WHAT: the last call's exit status and output.
 expect_call() {
@@ -54,6 +43,32 @@ expect_install_failure() {
   expect_eq "$(printf '%s\n' "$call_out" | wc -l)" 5 "$1: lines"
 }
 
+# calls: makes each call of the table on standard input, one a line:
+#   WHAT|ARGUMENTS|OUTCOME|MESSAGE
+# ARGUMENTS are kesta-peer --rexec's after the device's address, as shell
+# words; OUTCOME is "refused" (exit status 1, invalid credentials),
+# "invalid" (1, an invalid command), "no status" (3, the device dropped the
+# connection) or "install failed" (accepted, and the install told that the
+# media is not on the server); MESSAGE, when given, is a log message that
+# the call adds.
+calls() {
+  local what arguments outcome message before
+  while IFS='|' read -r what arguments outcome message; do
+    stage "$what"
+    before=$(log_messages "$LOG" | grep -cxF -- "$message" || true)
+    eval "rexec_call $DEVICE_ADDRESS $arguments" < /dev/null
+    case $outcome in
+      refused) expect_call 1 "$REFUSED_CREDENTIALS" "$what" ;;
+      invalid) expect_call 1 "$INVALID_COMMAND" "$what" ;;
+      "no status") expect_call 3 "no status" "$what" ;;
+      "install failed") expect_install_failure "$what" ;;
+      *) fail "no such outcome: [$outcome]" ;;
+    esac
+    [ -z "$message" ] || wait_for_log "$LOG" "$message" $((before + 1))
+  done
+}
+
+stage "set-up"
 veth_to_peer_namespace $DEVICE_ADDRESS $PEER_ADDRESS
 in_peer ip addr add $OTHER_ADDRESS/24 dev dusk-peer0
 mkdir -p "$PEER_STATE"
@@ -69,74 +84,50 @@ expect_eq "$status" 0 "-confinit"
 grep -q AgentAllowedPeers $CONF && fail "AgentAllowedPeers in the generated configuration"
 run_dusk -confupdate Config/registrationinterval=4 -confupdate LogLevel=debug
 expect_eq "$status" 0 "-confupdate"
-"$DUSK" > /tmp/kesta/start.out
-service=$(sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p' /tmp/kesta/start.out)
-[ -n "$service" ] || fail "no start line in [$(cat /tmp/kesta/start.out)]"
+start_service
 
 # The server answered the probe: the listener is up, with no DN yet.
-wait_for "KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener"
+wait_for_log "$LOG" "KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener"
 grep -q '^devdn=.' $CONF && fail "registered against the fault"
 device_credentials "$DN"
-rexec_call $DEVICE_ADDRESS --user "" --password "" --command "$INSTALL"
-expect_call 1 "$REFUSED_CREDENTIALS" "unregistered, empty credentials"
-rexec_call $DEVICE_ADDRESS --user "$CRED_USER" --password "$CRED_PASSWORD" --command "$INSTALL"
-expect_call 1 "$REFUSED_CREDENTIALS" "unregistered, the DN's credentials"
+calls <<CALLS
+unregistered, empty credentials|--user "" --password "" --command "$INSTALL"|refused|
+unregistered, the DN's credentials|--user "$CRED_USER" --password "$CRED_PASSWORD" --command "$INSTALL"|refused|
+CALLS
 grep -q "KESTA-DUSK: Failed to get Device Dn$" "$LOG" || fail "no Warn about the missing DN"
 
-# Registered: the DN from kesta-peer.
+stage "registered"
 rm "$PEER_STATE/faults"
-wait_for "Successfully Registered Device with $PEER_ADDRESS:$PORT"
+wait_for_log "$LOG" "Successfully Registered Device with $PEER_ADDRESS:$PORT"
 grep -qx "devdn=$DN" $CONF || fail "DN not stored: $(grep devdn $CONF || true)"
-
-rexec_call $DEVICE_ADDRESS --user "$CRED_USER" --password "$CRED_PASSWORD" --command "$INSTALL"
-expect_install_failure "plain"
-wait_for "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS"
-wait_for "Processing Command \"InstallAgent\""
-wait_for "Failed to download KESTA Agent Media from /m/l.mcfl - Could not download file /m/l.mcfl from KESTA Server $PEER_ADDRESS:$PORT - File not found"
+# Accepted in any form from the server's address only; refused or dropped
+# otherwise, and broken requests leave no status byte. The service goes on.
+calls <<CALLS
+plain|--user "$CRED_USER" --password "$CRED_PASSWORD" --command "$INSTALL"|install failed|Failed to download KESTA Agent Media from /m/l.mcfl - Could not download file /m/l.mcfl from KESTA Server $PEER_ADDRESS:$PORT - File not found
+protected by openssl, with an error connection|--user "$(protect "$CRED_USER")" --password "$(protect "$CRED_PASSWORD")" --command "$(protect "$INSTALL")" --error-port listen|install failed|Received Request "$INSTALL" from KESTA Server $PEER_ADDRESS
+protected by kesta-peer, lower-case command|--dn "$DN" --protect user,password,command --command "installagent -media /m"|install failed|Processing Command "installagent"
+wrong password|--user "$CRED_USER" --password "${CRED_PASSWORD%=}x=" --command "$INSTALL"|refused|
+another command|--dn "$DN" --command UninstallAgent|invalid|
+another address|--dn "$DN" --command "$INSTALL" --bind $OTHER_ADDRESS|refused|Refused Rexec Request from $OTHER_ADDRESS - not an address of KESTA Server $PEER_ADDRESS
+error port 99999|--dn "$DN" --error-port 99999|no status|Failed to Connect to KESTA Server via the Error socket for port 99999 - Socket Error (22): Invalid argument
+error port abc|--dn "$DN" --error-port abc|no status|
+an error port where nobody listens|--dn "$DN" --error-port 1|no status|Failed to Connect to KESTA Server via the Error socket for port 1 - Socket Error (111): Connection refused
+a protected value that is not Base64|--dn "$DN" --user '{AES256}!!!'|refused|base64_decode Failed
+a command of blanks only|--dn "$DN" --command "   "|invalid|
+a parameter of 5000 bytes|--dn "$DN" --user $(head -c 5000 /dev/zero | tr '\0' u)|no status|
+CALLS
+log_has "$LOG" "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS" 2 ||
+  fail "not both InstallAgent requests in the log"
+log_has "$LOG" "Processing Command \"InstallAgent\"" || fail "no Processing line of the plain request"
 grep -qF -- "$CRED_PASSWORD" "$LOG" && fail "the password reached the log"
 
-rexec_call $DEVICE_ADDRESS --user "$(protect "$CRED_USER")" --password "$(protect "$CRED_PASSWORD")" \
-  --command "$(protect "$INSTALL")" --error-port listen
-expect_install_failure "protected by openssl, with an error connection"
-wait_for "Received Request \"$INSTALL\" from KESTA Server $PEER_ADDRESS" 2
-
-rexec_call $DEVICE_ADDRESS --dn "$DN" --protect user,password,command --command "installagent -media /m"
-expect_install_failure "protected by kesta-peer, lower-case command"
-wait_for "Processing Command \"installagent\""
-
-rexec_call $DEVICE_ADDRESS --user "$CRED_USER" --password "${CRED_PASSWORD%=}x=" --command "$INSTALL"
-expect_call 1 "$REFUSED_CREDENTIALS" "wrong password"
-
-rexec_call $DEVICE_ADDRESS --dn "$DN" --command "UninstallAgent"
-expect_call 1 "status 0x01
-Invalid command specified." "another command"
-
-# Only the server's address may ask, unless AgentAllowedPeers says more.
-rexec_call $DEVICE_ADDRESS --dn "$DN" --command "$INSTALL" --bind $OTHER_ADDRESS
-expect_call 1 "$REFUSED_CREDENTIALS" "another address"
-wait_for "Refused Rexec Request from $OTHER_ADDRESS - not an address of KESTA Server $PEER_ADDRESS"
+stage "an allowed address"
 run_dusk -confupdate "AgentAllowedPeers=10.99.0.9 $OTHER_ADDRESS"
-rexec_call $DEVICE_ADDRESS --dn "$DN" --command "$INSTALL" --bind $OTHER_ADDRESS
-expect_install_failure "an allowed address"
+calls <<CALLS
+an allowed address|--dn "$DN" --command "$INSTALL" --bind $OTHER_ADDRESS|install failed|
+CALLS
 
-# Broken and bad requests: no status byte or a refusal, and the service goes on.
-rexec_call $DEVICE_ADDRESS --dn "$DN" --error-port 99999
-expect_call 3 "no status" "error port 99999"
-wait_for "Failed to Connect to KESTA Server via the Error socket for port 99999 - Socket Error (22): Invalid argument"
-rexec_call $DEVICE_ADDRESS --dn "$DN" --error-port abc
-expect_call 3 "no status" "error port abc"
-rexec_call $DEVICE_ADDRESS --dn "$DN" --error-port 1
-expect_call 3 "no status" "an error port where nobody listens"
-wait_for "Failed to Connect to KESTA Server via the Error socket for port 1 - Socket Error (111): Connection refused"
-rexec_call $DEVICE_ADDRESS --dn "$DN" --user '{AES256}!!!'
-expect_call 1 "$REFUSED_CREDENTIALS" "a protected value that is not Base64"
-wait_for "base64_decode Failed"
-rexec_call $DEVICE_ADDRESS --dn "$DN" --command "   "
-expect_call 1 "status 0x01
-Invalid command specified." "a command of blanks only"
-rexec_call $DEVICE_ADDRESS --dn "$DN" --user "$(head -c 5000 /dev/zero | tr '\0' u)"
-expect_call 3 "no status" "a parameter of 5000 bytes"
-
+stage "a flood of clients"
 # Three parameters and a hang-up; fifty clients at once that give up within
 # a second; then the server is served again.
 in_peer bash -c "exec 3<>/dev/tcp/$DEVICE_ADDRESS/$AGENT_PORT; printf '0\0u\0p\0' >&3"
@@ -147,23 +138,21 @@ for _ in $(seq 50); do
   flood+=($!)
 done
 for client in "${flood[@]}"; do wait "$client" || true; done
-rexec_call $DEVICE_ADDRESS --dn "$DN" --command "$INSTALL" --timeout 60
-expect_install_failure "after the flood"
+calls <<CALLS
+after the flood|--dn "$DN" --command "$INSTALL" --timeout 60|install failed|
+CALLS
 
+stage "a silent client and a stop"
 # A client that says nothing holds the service for five seconds at most, and
 # a stop ends that wait at once.
 AWAITING="Awaiting for Rexec Parameter from KESTA Server $PEER_ADDRESS ..."
-waits=$(messages | grep -cxF "$AWAITING" || true)
+waits=$(log_messages "$LOG" | grep -cxF "$AWAITING" || true)
 in_peer bash -c "exec 3<>/dev/tcp/$DEVICE_ADDRESS/$AGENT_PORT; sleep 20" &
-wait_for "$AWAITING" $((waits + 1))
+wait_for_log "$LOG" "$AWAITING" $((waits + 1))
 start=$SECONDS
 run_dusk -stop
 expect_eq "$status" 0 "-stop"
-wait_for "Service Shutdown" 1 3
+wait_for_log "$LOG" "Service Shutdown" 1 3
 [ $((SECONDS - start)) -le 3 ] || fail "the stop waited for the silent client"
-deadline=$((SECONDS + 10))
-while [ -e /proc/$service ] && ! grep -q '^State:.*Z' /proc/$service/status; do
-  [ $SECONDS -lt $deadline ] || fail "the service did not end"
-  sleep 0.1
-done
+wait_for_exit "$service" 10
 echo PASS

@@ -9,26 +9,14 @@
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 enter_pid_namespace
-PORT=39461
 LOG_DIR=/etc/kesta/dusk/log
-PEER_STATE=/tmp/kesta/peer
-
-# service_pid: the pid in the start line of $out.
-service_pid() {
-  printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p'
-}
 
 install_dusk
 cd /tmp/kesta
-"$DUSK_BUILD_DIR/tools/peer/kesta-peer" --port $PORT --state $PEER_STATE --bind 127.0.0.1 \
-  > /tmp/kesta/peer.out 2>&1 &
-wait_until 30 "kesta-peer ready" test -s $PEER_STATE/ready
+start_peer --bind 127.0.0.1
 run_dusk -confinit -host 127.0.0.1 -port $PORT
 expect_eq "$status" 0 "-confinit"
 
-# start_dusk: run_dusk without arguments. The service keeps the command's
-# standard output, so that goes to a file, not to a pipe that would stay
-# open as long as the service runs.
 # start_dusk: run_dusk without arguments. The service detaches from the
 # command's standard streams, so $(dusk) ends with the command, not with the
 # service (124: it did not).
@@ -41,10 +29,7 @@ start_dusk() {
 
 stage "start"
 # The command reports the new service and ends at once.
-start_dusk
-expect_eq "$status" 0 "start status"
-service=$(service_pid)
-[ -n "$service" ] || fail "no start line in [$out]"
+start_service
 
 stage "pause during the first pass"
 # Paused before its first pass has ended: the pass still probes, then the
@@ -97,13 +82,11 @@ expect_eq "$(exit_code_of $service)" 0 "exit status of the service"
 stage "probe time limit"
 # A service that never reaches its server stops itself once the probe time
 # limit has passed (the first pass probes, the next one is past the limit).
+# Nothing listens on the peer's port + 1 in the test's own network.
 run_dusk -confupdate ServerPort=$((PORT + 1)) -confupdate Config/serverprobed=0 \
   -confupdate Config/probetimelimit=3
 expect_eq "$status" 0 "-confupdate"
-start_dusk
-expect_eq "$status" 0 "second service start"
-service=$(service_pid)
-[ -n "$service" ] || fail "no start line in [$out]"
+start_service
 wait_for_log $LOG_DIR/dusk.log "KESTA Server Probe Time Limit Expired"
 wait_for_log $LOG_DIR/dusk.log "Service Shutdown"
 grep -qF "Info: KESTA-DUSK: KESTA Server 127.0.0.1:$((PORT + 1)) Not Available - " $LOG_DIR/dusk.log \
@@ -119,7 +102,7 @@ run_dusk -confupdate ServerPort=$PORT -confupdate Config/serverprobed=1
 expect_eq "$status" 0 "-confupdate"
 rm "$INSTALL_DIR/biosinfo.so"
 out=$("$DUSK" | head -n 1)
-service=$(service_pid)
+service=$(service_pid_in "$out")
 [ -n "$service" ] || fail "no start line in [$out]"
 wait_for_log $LOG_DIR/dusk.log "Failed to query SMBIOS information for this Device"
 expect_eq "$(exit_code_of $service)" running "the service after its Fatal line"

@@ -15,20 +15,10 @@ start_peer
 run_dusk -confinit -host 127.0.0.1 -port "$PORT"
 expect_eq "$status" 0 "-confinit"
 
-# start_service: starts the service and sets $service.
-start_service() {
-  out=$(timeout 10 "$DUSK")
-  service=$(printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p')
-  [ -n "$service" ] || fail "no start line in [$out]"
-}
-
 # stop_within SECONDS: -stop, and the service is gone within SECONDS.
 stop_within() {
   local started=$SECONDS
-  run_dusk -stop
-  expect_eq "$status" 0 "-stop"
-  wait_for_exit "$service" "$1"
-  expect_eq "$(exit_code_of "$service")" 0 "exit status"
+  stop_service "$1"
   echo "stopped after $((SECONDS - started)) s"
 }
 
@@ -41,9 +31,11 @@ expect_eq "$status" 0 "-probe of an endless answer"
 
 stage "-stop during a probe the server never answers"
 echo "/proc/Zelmar stall" > "$PEER_STATE/faults"
+probes=$(peer_count /proc/Zelmar)
 start_service
 wait_for_log "$LOG" "Probing KESTA Server 127.0.0.1:$PORT @ URL http://127.0.0.1:$PORT/proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&getauthds=true ..."
-sleep 1
+# The peer has the probe and holds it: the service waits for the answer.
+wait_for_requests /proc/Zelmar $((probes + 1)) 10
 stop_within 10
 
 stage "-stop while the server stalls the UnRegister"

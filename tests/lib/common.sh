@@ -34,6 +34,13 @@ fail() {
   exit 1
 }
 
+# skip TEXT: ends the script as skipped, saying why. Its exit status 77 is
+# what ctest counts as a skip rather than a pass.
+skip() {
+  echo "SKIP: $*"
+  exit 77
+}
+
 # enter_sandbox ARGS...: runs the calling script inside tests/sandbox
 # (private /etc/kesta, /opt/kesta, /tmp/kesta and network); needs root.
 enter_sandbox() {
@@ -141,27 +148,124 @@ start_netns_holder() {
 # HOST (127.0.0.1):PORT.
 port_open() { (exec 3<> "/dev/tcp/${2:-127.0.0.1}/$1") 2>/dev/null; }
 
+# made_up_dmi [FILE=VALUE...]: mounts a made-up DMI export over
+# /sys/class/dmi/id: the product name, UUID, serial numbers and asset tag of
+# a demonstration thin client, each FILE=VALUE (a file of the export)
+# replacing one of them or adding a file. Only inside a private mount
+# namespace: the machine's own export is never touched.
+made_up_dmi() {
+  local dmi=/sys/class/dmi/id entry
+  local -A files=([product_name]="Demo Thin Client"
+    [product_uuid]=00000000-0000-4000-8000-000000000001 [product_serial]=DEMO-0001
+    [chassis_serial]=DEMO-CHASSIS [chassis_asset_tag]="")
+  for entry; do files[${entry%%=*}]=${entry#*=}; done
+  if [ -d $dmi ]; then
+    mount -t tmpfs made-up-dmi $dmi
+  else
+    mount -t tmpfs made-up-dmi /sys/class
+    mkdir -p $dmi
+  fi
+  for entry in "${!files[@]}"; do echo "${files[$entry]}" > "$dmi/$entry"; done
+}
+
 # stand_in_dmi [SERIAL]: on a machine without a DMI export (a container),
-# mounts a small made-up one over /sys/class/dmi/id so the SMBIOS identity
-# can be read; prints what it did. Only inside a private mount namespace.
+# made_up_dmi with SERIAL as the product's serial number, so the SMBIOS
+# identity can be read; prints what it did.
 stand_in_dmi() {
-  local dmi=/sys/class/dmi/id serial=${1:-DEMO-0001}
-  if [ -r $dmi/product_uuid ]; then
+  if [ -r /sys/class/dmi/id/product_uuid ]; then
     echo "this machine's own DMI export is used"
     return
   fi
-  if [ -d $dmi ]; then
-    mount -t tmpfs stand-in-dmi $dmi
-  else
-    mount -t tmpfs stand-in-dmi /sys/class
-    mkdir -p $dmi
-  fi
-  echo "Demo Thin Client" > $dmi/product_name
-  echo "00000000-0000-4000-8000-000000000001" > $dmi/product_uuid
-  echo "$serial" > $dmi/product_serial
-  echo "DEMO-CHASSIS" > $dmi/chassis_serial
+  made_up_dmi product_serial="${1:-DEMO-0001}"
   echo "made-up DMI export in place (this machine has none)"
 }
+
+# The program as a device has it installed; DUSK_BINARY names the build's.
+DUSK=/opt/kesta/dusk/dusk
+
+# service_pid_in TEXT: the pid that the start line of the service names in
+# TEXT, a start's standard output; nothing when the line is not there.
+service_pid_in() {
+  printf '%s\n' "$1" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p'
+}
+
+# start_service [NAME=VALUE...] [ARG...]: starts the service, $DUSK with
+# the options ARGs and the environment variables NAME set, from the
+# directory SERVICE_DIR (the current one when unset); sets $service to its
+# pid and $start_out to what the start printed. The starting command ends
+# at once, since the service detaches from its standard streams.
+start_service() {
+  local environment=()
+  while [ $# -gt 0 ] && [[ $1 =~ ^[A-Za-z_][A-Za-z0-9_]*= ]]; do
+    environment+=("$1")
+    shift
+  done
+  start_out=$(cd "${SERVICE_DIR:-.}" && env "${environment[@]}" timeout 10 "$DUSK" "$@") ||
+    fail "the start of the service ended with status $?: [$start_out]"
+  service=$(service_pid_in "$start_out")
+  [ -n "$service" ] || fail "no start line in [$start_out]"
+}
+
+# kesta-peer, the reference server that start_peer and
+# start_peer_in_namespace run: its program, its state directory (requests,
+# devices, faults, the "ready" file) and the file its output is appended to.
+PEER=${DUSK_BUILD_DIR:-$DUSK_SOURCE_DIR/build/normal}/tools/peer/kesta-peer
+PEER_STATE=/tmp/kesta/peer
+PEER_LOG=/tmp/kesta/peer.log
+
+# start_peer [ARG...]: kesta-peer with further ARGs (--media DIR, --zone
+# NAME, --bind ADDRESS) on a free port, or on PEER_PORT when set (to come
+# back where it was); sets PEER_PID (the peer itself, for a test to kill)
+# and PORT once it listens, and ends it at exit.
+start_peer() { launch_peer "" "$@"; }
+
+# start_peer_in_namespace ADDRESS [ARG...]: start_peer in the peer's network
+# namespace (veth_to_peer_namespace), listening on ADDRESS.
+start_peer_in_namespace() {
+  local address=$1
+  shift
+  launch_peer "$PEER_NS" --bind "$address" "$@"
+}
+
+# launch_peer NAMESPACE [ARG...]: start_peer in the network namespace that
+# the process NAMESPACE holds, or in this one when it is empty.
+launch_peer() {
+  local enter=()
+  [ -z "$1" ] || enter=(nsenter --target "$1" --net --)
+  shift
+  mkdir -p "$PEER_STATE"
+  rm -f "$PEER_STATE/ready"
+  "${enter[@]}" "$PEER" --port "${PEER_PORT:-0}" --state "$PEER_STATE" "$@" >> "$PEER_LOG" 2>&1 &
+  PEER_PID=$!
+  at_exit "kill $PEER_PID 2>/dev/null || true"
+  wait_until 30 "kesta-peer ready (see $PEER_LOG)" peer_ready
+  read -r _ PORT < "$PEER_STATE/ready"
+}
+
+# peer_ready: true once the peer PEER_PID listens; fails when it has ended.
+peer_ready() {
+  [ -s "$PEER_STATE/ready" ] && return 0
+  kill -0 "$PEER_PID" 2> /dev/null || fail "kesta-peer ended: $(tail -5 "$PEER_LOG")"
+  return 1
+}
+
+# veth_to_peer_namespace DEVICE_ADDRESS PEER_ADDRESS: a network namespace for
+# the server at the far end of a veth pair (dusk-dev0 here, dusk-peer0
+# there, both in a /24, the names private to the sandbox's own network);
+# sets PEER_NS, the pid that holds it, which ends at exit. in_peer
+# COMMAND... runs a command there.
+veth_to_peer_namespace() {
+  start_netns_holder
+  PEER_NS=$NETNS_PID
+  at_exit "kill -KILL $PEER_NS 2>/dev/null || true"
+  ip link add dusk-dev0 type veth peer name dusk-peer0 netns "$PEER_NS"
+  ip addr add "$1/24" dev dusk-dev0
+  ip link set dusk-dev0 up
+  in_peer ip addr add "$2/24" dev dusk-peer0
+  in_peer ip link set dusk-peer0 up
+  in_peer ip link set lo up
+}
+in_peer() { nsenter --target "$PEER_NS" --net -- "$@"; }
 
 # start_web_server ROOT PORT: serves the files below ROOT on 127.0.0.1:PORT
 # with nginx, else Python's http.server, and stops it at exit. Sets

@@ -4,10 +4,9 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../../lib/common.sh"
 
 : "${DUSK_BINARY:?DUSK_BINARY must name the built dusk}"
-[ "${DUSK_SANDBOX:-}" = 1 ] || { echo "SKIP: needs tests/sandbox (root)"; exit 0; }
+[ "${DUSK_SANDBOX:-}" = 1 ] || skip "needs tests/sandbox (root)"
 
-INSTALL_DIR=/opt/kesta/dusk
-DUSK=$INSTALL_DIR/dusk
+INSTALL_DIR=$(dirname "$DUSK")
 CONF=/etc/kesta/dusk/dusk.conf
 
 # expect_eq ACTUAL EXPECTED WHAT
@@ -39,46 +38,26 @@ run_dusk() {
   err=$(cat /tmp/kesta/run.err)
 }
 
-# start_peer ARGS...: runs kesta-peer with state in $PEER_STATE on a free
-# loopback port; sets PEER_PID and PORT, and stops the peer at exit.
-PEER=${DUSK_BUILD_DIR:-}/tools/peer/kesta-peer
-PEER_STATE=/tmp/kesta/peer
-start_peer() {
-  rm -f "$PEER_STATE/ready"
-  "$PEER" --port 0 --state "$PEER_STATE" "$@" >> /tmp/kesta/peer.log 2>&1 &
-  wait_until 10 "kesta-peer ready (see /tmp/kesta/peer.log)" test -s "$PEER_STATE/ready"
-  read -r PEER_PID PORT < "$PEER_STATE/ready"
-  at_exit 'kill "$PEER_PID" 2>/dev/null || true'
+# stop_service [SECONDS]: -stop, and the service $service ends within
+# SECONDS (75: a second to notice, then an UnRegister of at most 60 s) with
+# exit status 0.
+stop_service() {
+  run_dusk -stop
+  expect_eq "$status" 0 "-stop"
+  wait_for_exit "$service" "${1:-75}"
+  expect_eq "$(exit_code_of "$service")" 0 "exit status of the service"
 }
 
-# veth_to_peer_namespace DEVICE_ADDRESS PEER_ADDRESS: a network namespace for
-# the peer at the far end of a veth pair (dusk-dev0 here, dusk-peer0 there,
-# both in a /24); sets PEER_NS, the pid that holds it. in_peer CMD... runs a
-# command there.
-veth_to_peer_namespace() {
-  start_netns_holder
-  PEER_NS=$NETNS_PID
-  ip link add dusk-dev0 type veth peer name dusk-peer0 netns $PEER_NS
-  ip addr add "$1/24" dev dusk-dev0
-  ip link set dusk-dev0 up
-  in_peer ip addr add "$2/24" dev dusk-peer0
-  in_peer ip link set dusk-peer0 up
-  in_peer ip link set lo up
-}
-in_peer() { nsenter --target "$PEER_NS" --net -- "$@"; }
+# peer_requests PATH: the peer's recorded requests to PATH (any method, with
+# or without a query), oldest first; peer_count PATH: how many.
+peer_requests() { grep -l "^[A-Z]* $1[? ]" "$PEER_STATE"/requests/*.txt 2> /dev/null || true; }
+peer_count() { peer_requests "$1" | wc -l; }
 
-# start_peer_in_namespace ADDRESS [ARGS...]: kesta-peer as the server on
-# ADDRESS in the peer's namespace, state in $PEER_STATE, on a free port (or
-# on PEER_PORT when set, to come back where it was), with further ARGS
-# (--media DIR); sets PEER_PID (the peer itself, for a drill to kill) and
-# PORT.
-start_peer_in_namespace() {
-  rm -f "$PEER_STATE/ready"
-  nsenter --target "$PEER_NS" --net -- "$PEER" --port "${PEER_PORT:-0}" --state "$PEER_STATE" \
-    --bind "$@" >> /tmp/kesta/peer.log 2>&1 &
-  PEER_PID=$!
-  wait_until 30 "kesta-peer ready (see /tmp/kesta/peer.log)" test -s "$PEER_STATE/ready"
-  read -r _ PORT < "$PEER_STATE/ready"
+# wait_for_requests PATH N SECONDS: until the peer has had N requests to
+# PATH.
+wait_for_requests() {
+  awaited_path=$1 awaited_count=$2
+  wait_until "$3" "$2 requests to $1" eval '[ "$(peer_count "$awaited_path")" -ge "$awaited_count" ]'
 }
 
 # key_hex NAME: the bytes of the key NAME in src/crypto/keys.h as hex text.

@@ -11,8 +11,10 @@ LOG=/etc/kesta/dusk/log/dusk.log
 AGENT_LIB=/etc/kesta/agent/lib
 QDX=$AGENT_LIB/KMA.QDX
 TEMPLATE=$INSTALL_DIR/NULLKMA.QDX
-# The drill's own files; the service runs in DRILL/cwd, which must stay empty.
+# The drill's own files; the service runs in DRILL/cwd (start_service),
+# which must stay empty.
 DRILL=/tmp/kesta/drill
+SERVICE_DIR=$DRILL/cwd
 # Directories nothing of the device may write to, watched by overlays.
 WATCHED_DIRS="/var /root /home /usr /srv /mnt /media"
 
@@ -54,24 +56,6 @@ device_with_peer() {
   expect_eq "$status" 0 "-confinit"
   short_timers "$@"
   SERVER=127.0.0.1:$PORT
-}
-
-# start_service [ENV...]: starts the service from DRILL/cwd (with ENV set)
-# and sets $service to its pid.
-start_service() {
-  local out
-  out=$(cd "$DRILL/cwd" && env "$@" timeout 10 "$DUSK")
-  service=$(printf '%s\n' "$out" | sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p')
-  [ -n "$service" ] || fail "no start line in [$out]"
-}
-
-# stop_service: -stop ends the service within its bound (75 s), with exit
-# status 0.
-stop_service() {
-  run_dusk -stop
-  expect_eq "$status" 0 "-stop"
-  wait_for_exit "$service" 75
-  expect_eq "$(exit_code_of "$service")" 0 "exit status of the service"
 }
 
 # check_service STARTS: the service $service still runs, has started
@@ -161,18 +145,6 @@ check_files() {
   local stray
   stray=$(stray_files "${1:-}")
   [ -z "$stray" ] || fail "files outside the program's own: $stray"
-}
-
-# peer_requests PATH: the peer's recorded requests to PATH (any method, with
-# or without a query), oldest first; peer_count PATH: how many.
-peer_requests() { grep -l "^[A-Z]* $1[? ]" "$PEER_STATE"/requests/*.txt 2> /dev/null || true; }
-peer_count() { peer_requests "$1" | wc -l; }
-
-# wait_for_requests PATH N SECONDS: until the peer has had N requests to
-# PATH.
-wait_for_requests() {
-  awaited_path=$1 awaited_count=$2
-  wait_until "$3" "$2 requests to $1" eval '[ "$(peer_count "$awaited_path")" -ge "$awaited_count" ]'
 }
 
 # log_count TEXT: how many messages of the log are TEXT.
