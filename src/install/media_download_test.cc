@@ -9,11 +9,12 @@
 
 #include "config/server_address.h"
 #include "crypto/md5.h"
-#include "http/http_timeouts.h"
 #include "install/install_test_agent.h"
 #include "install/media_test_server.h"
 #include "log/log.h"
+#include "support/short_timings.h"
 #include "support/test_util.h"
+#include "util/timings.h"
 
 namespace dusk {
 namespace {
@@ -389,13 +390,14 @@ TEST_F(MediaDownloadTest, UnreachableOrSilentServers) {
   EXPECT_TRUE(Listing(target_).empty());
 
   // A server that stops sending halfway through the body.
-  HttpTimeouts saved = HttpGetTimeouts();
-  HttpTimeouts quick = saved;
-  quick.idle = std::chrono::milliseconds(300);
-  HttpSetTimeouts(quick);
-  server_.Set("/media/f.bin", Misbehave::kStallHalfway);
-  bool ok = Download("/media/f.bin");
-  HttpSetTimeouts(saved);
+  Timings quick;
+  quick.http_idle = std::chrono::milliseconds(300);
+  bool ok = false;
+  {
+    test::ScopedTimings timings(quick);
+    server_.Set("/media/f.bin", Misbehave::kStallHalfway);
+    ok = Download("/media/f.bin");
+  }
   EXPECT_FALSE(ok);
   EXPECT_EQ(error_, "Failed to download file /media/f.bin from " + Server() +
                         " - Connection ended after 50000 of 100000 bytes");
