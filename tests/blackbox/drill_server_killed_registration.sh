@@ -37,7 +37,7 @@ attempts_within() {
   before=$(log_count "Regitration Attempt:")
   sleep "$1"
   attempts=$(($(log_count "Regitration Attempt:") - before))
-  # One per pass at most, a pass every 5 s; 4 s between retries.
+  # One per pass at most, and 4 s between retries.
   [ "$attempts" -le $(($1 / 4 + 1)) ] || fail "$attempts registration attempts in $1 s"
 }
 

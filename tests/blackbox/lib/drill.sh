@@ -65,12 +65,13 @@ start_service() {
   [ -n "$service" ] || fail "no start line in [$out]"
 }
 
-# stop_service: -stop ends the service within its bound (75 s), with exit
-# status 0.
+# stop_service: -stop ends the service within its bound (a second to notice
+# it, then the UnRegister within the exchange limit, 5 s in dusk-short-waits),
+# with exit status 0.
 stop_service() {
   run_dusk -stop
   expect_eq "$status" 0 "-stop"
-  wait_for_exit "$service" 75
+  wait_for_exit "$service" 10
   expect_eq "$(exit_code_of "$service")" 0 "exit status of the service"
 }
 
