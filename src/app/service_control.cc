@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 
@@ -15,6 +16,8 @@
 #include "util/files.h"
 #include "util/process.h"
 #include "util/product.h"
+#include "util/stop_request.h"
+#include "util/timings.h"
 
 namespace dusk {
 
@@ -22,13 +25,13 @@ bool logfileInitialized = false;
 
 namespace {
 
-/// Seconds the new service waits so that the starting command ends first.
-constexpr unsigned kServiceStartDelaySeconds = 2;
-
-/// Sleeps |seconds| in all, even when caught signals cut a sleep short.
-void SleepFully(unsigned seconds) {
-  struct timespec left = {static_cast<time_t>(seconds), 0};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+/// Sleeps |wait| in all, even when caught signals cut a sleep short, unless
+/// one of them asks for a stop.
+void SleepFully(std::chrono::milliseconds wait) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+  struct timespec left = {static_cast<time_t>(seconds.count()),
+                          static_cast<long>(std::chrono::nanoseconds(wait - seconds).count())};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR && !StopRequested()) {
   }
 }
 
@@ -86,7 +89,8 @@ int StartService(bool log_file_initialized, const std::string& host_option,
     InstallSignalHandlers();
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     DetachFromStarter();
-    SleepFully(kServiceStartDelaySeconds);
+    // The starting command ends first.
+    SleepFully(CurrentTimings().service_start_delay);
     ServiceMain(host_option, port_option);
   }
   sigprocmask(SIG_SETMASK, &previous, nullptr);

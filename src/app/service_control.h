@@ -28,8 +28,9 @@ int EventSignalNumber(ServiceEvent event);
 
 /// The start of the service, when no command was given: refuses without a
 /// log file, or when a service runs ("The KESTA-DUSK Service is already
-/// running - pid %d"); otherwise forks a child that waits 2 seconds and
-/// becomes the service talking to the server named by |host_option| and
+/// running - pid %d"); otherwise forks a child that waits the
+/// service_start_delay (util/timings.h; a stop cuts it short) and becomes
+/// the service talking to the server named by |host_option| and
 /// |port_option| (or the configured one), and reports "New KESTA-DUSK
 /// Service started pid=%d". Returns main's exit code (in the parent only).
 int StartService(bool log_file_initialized, const std::string& host_option,

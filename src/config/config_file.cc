@@ -12,6 +12,7 @@
 #include "log/log.h"
 #include "util/files.h"
 #include "util/strings.h"
+#include "util/timings.h"
 #include "util/unique_fd.h"
 
 namespace dusk {
@@ -80,14 +81,17 @@ bool ReplaceConfigFile(const std::string& path, const std::string& content) {
 /// service and a command started beside it each read the file, change it and
 /// write it back, and without the lock the later writer would drop the
 /// earlier one's change. The lock is held for a few milliseconds, so the
-/// wait for it is short and bounded.
+/// wait for it is short, and bounded by config_lock_wait (util/timings.h).
+/// flock has no bounded wait of its own: the lock is tried every few
+/// milliseconds, a small part of the time a holder keeps it.
 class ConfigLock {
  public:
   explicit ConfigLock(const std::string& directory)
       : fd_(open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
     if (!fd_) return;
     constexpr int kPollMs = 10;
-    for (int waited = 0; waited <= kConfigLockWaitMs; waited += kPollMs) {
+    const long wait_ms = static_cast<long>(CurrentTimings().config_lock_wait.count());
+    for (long waited = 0; waited <= wait_ms; waited += kPollMs) {
       if (flock(fd_.get(), LOCK_EX | LOCK_NB) == 0) {
         held_ = true;
         return;

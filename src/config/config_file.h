@@ -28,9 +28,6 @@ inline constexpr char kDefaultServerPort[] = "3466";
 inline constexpr char kAgentPortKey[] = "AgentPort";
 inline constexpr char kDefaultAgentPort[] = "3465";
 
-/// Longest wait for the lock that keeps two writers of the file apart.
-inline constexpr int kConfigLockWaitMs = 5000;
-
 /// Longest server host name and port text kept.
 inline constexpr size_t kServerHostMax = 255;
 inline constexpr size_t kServerPortMax = 31;

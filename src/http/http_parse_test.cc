@@ -150,7 +150,9 @@ TEST(HttpParseTest, ErrorTexts) {
 
 TEST(HttpParseTest, BodyDeadlineGrowsWithTheBytesReceived) {
   using std::chrono::milliseconds;
-  HttpTimeouts timeouts;  // 60 s grace, 1 KiB/s
+  Timings timings;
+  timings.http_body_grace = milliseconds(60'000);
+  timings.http_body_min_rate = 1024;
   std::chrono::steady_clock::time_point start{};
   struct Row {
     uint64_t received;
@@ -163,7 +165,7 @@ TEST(HttpParseTest, BodyDeadlineGrowsWithTheBytesReceived) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.received);
-    EXPECT_EQ(HttpBodyDeadline(start, row.received, timeouts) - start, row.after_start);
+    EXPECT_EQ(HttpBodyDeadline(start, row.received, timings) - start, row.after_start);
   }
 }
 

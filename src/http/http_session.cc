@@ -40,7 +40,7 @@ void HttpSession::Fail(int code) {
 
 HttpClock::time_point HttpSession::Deadline(Phase phase) const {
   if (phase == Phase::kHead) return head_deadline_;
-  return std::min(HttpBodyDeadline(body_start_, body_received_, timeouts_),
+  return std::min(HttpBodyDeadline(body_start_, body_received_, timings_),
                   exchange_deadline_);
 }
 
@@ -55,7 +55,7 @@ bool HttpSession::Fill(Phase phase) {
   pending_.resize(old_size + chunk);
   size_t got = 0;
   IoStatus status = ReadWithin(socket_.get(), pending_.data() + old_size, chunk,
-                               timeouts_.idle, Deadline(phase), &got);
+                               timings_.http_idle, Deadline(phase), &got);
   pending_.resize(old_size + got);
   if (status == IoStatus::kData) {
     if (phase == Phase::kBody) body_received_ += got;
@@ -114,7 +114,7 @@ void HttpSessionReset(HttpSession& session) {
   session.headers_.clear();
   session.status_ = 0;
   session.content_length_ = 0;
-  session.timeouts_ = HttpGetTimeouts();
+  session.timings_ = CurrentTimings();
   session.exchange_deadline_ = HttpClock::time_point::max();
   session.body_received_ = 0;
 }
@@ -124,10 +124,8 @@ bool HttpSessionValid(const HttpSession& session) { return session.socket_.valid
 int HttpConnect(HttpSession& session, std::string_view host, int port,
                 std::chrono::milliseconds exchange_limit) {
   HttpSessionReset(session);
-  std::chrono::milliseconds limit = session.timeouts_.exchange;
-  if (exchange_limit.count() > 0 && (limit.count() <= 0 || exchange_limit < limit))
-    limit = exchange_limit;
-  if (limit.count() > 0) session.exchange_deadline_ = HttpClock::now() + limit;
+  if (exchange_limit.count() > 0)
+    session.exchange_deadline_ = HttpClock::now() + exchange_limit;
   if (host.empty() || host.size() > kHostMax || port < 1 || port > 65535)
     return kHttpBadHost;
   std::string name(host);
@@ -140,8 +138,8 @@ int HttpConnect(HttpSession& session, std::string_view host, int port,
   if (!socket_fd) return kHttpCannotCreateSocket;
   int on = 1;
   setsockopt(socket_fd.get(), SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
-  std::chrono::milliseconds connect_wait = session.timeouts_.connect;
-  if (limit.count() > 0) connect_wait = std::min(connect_wait, limit);
+  std::chrono::milliseconds connect_wait = session.timings_.http_connect;
+  if (exchange_limit.count() > 0) connect_wait = std::min(connect_wait, exchange_limit);
   if (!ConnectWithin(socket_fd.get(), address, connect_wait)) return kHttpCannotConnect;
   session.host_ = std::move(name);
   session.port_ = port;
@@ -179,14 +177,14 @@ bool HttpSendRequest(HttpSession& session, int verb, std::string_view url,
     return false;
   }
   session.head_deadline_ =
-      std::min(HttpClock::now() + session.timeouts_.head, session.exchange_deadline_);
+      std::min(HttpClock::now() + session.timings_.http_head, session.exchange_deadline_);
   std::string head = BuildRequestHead(word, url, session.headers_, body.size());
-  if (WriteWithin(session.socket_.get(), head, session.timeouts_.idle,
+  if (WriteWithin(session.socket_.get(), head, session.timings_.http_idle,
                   session.head_deadline_) < head.size()) {
     session.Fail(kHttpHeaderWriteError);
     return true;
   }
-  if (!body.empty() && WriteWithin(session.socket_.get(), body, session.timeouts_.idle,
+  if (!body.empty() && WriteWithin(session.socket_.get(), body, session.timings_.http_idle,
                                    session.head_deadline_) < body.size()) {
     session.Fail(kHttpDataWriteError);
     return true;
@@ -247,7 +245,7 @@ size_t HttpReadData(HttpSession& session, void* buffer, size_t size) {
     }
     size_t got = 0;
     IoStatus status = ReadWithin(session.socket_.get(), out + total, size - total,
-                                 session.timeouts_.idle,
+                                 session.timings_.http_idle,
                                  session.Deadline(HttpSession::Phase::kBody), &got);
     if (status != IoStatus::kData) {
       session.Drop();

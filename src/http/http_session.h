@@ -42,8 +42,7 @@ bool HttpSessionValid(const HttpSession& session);
 /// 1..65535, a name that does not resolve), kHttpCannotCreateSocket or
 /// kHttpCannotConnect (refused, unreachable, or no answer within the
 /// connect time-out). On failure the session is left reset. A non-zero
-/// |exchange_limit| bounds the whole exchange from now on (it only ever
-/// shortens a limit set process-wide).
+/// |exchange_limit| bounds the whole exchange from now on.
 int HttpConnect(HttpSession& session, std::string_view host, int port,
                 std::chrono::milliseconds exchange_limit = std::chrono::milliseconds(0));
 /// Resets the session and takes |socket|, already connected to
@@ -144,7 +143,7 @@ class HttpSession {
   /// whenever there is no connection.
   std::string pending_;
   size_t pending_at_ = 0;
-  HttpTimeouts timeouts_;
+  Timings timings_;  ///< the waits in force when the session was reset
   /// The end of the whole exchange; time_point::max() without a limit.
   HttpClock::time_point exchange_deadline_ = HttpClock::time_point::max();
   HttpClock::time_point head_deadline_;

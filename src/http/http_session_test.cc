@@ -13,6 +13,7 @@
 #include "log/log.h"
 #include "support/http_pair.h"
 #include "support/loopback_peer.h"
+#include "support/short_timings.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"
 
@@ -22,21 +23,17 @@ namespace {
 using std::chrono::milliseconds;
 
 /// Short waits so time-outs show within a test; restored afterwards.
-class ShortTimeouts {
- public:
-  explicit ShortTimeouts(milliseconds idle, milliseconds head = milliseconds(10'000),
+Timings ShortHttpTimings(milliseconds idle, milliseconds head = milliseconds(10'000),
                          milliseconds body_grace = milliseconds(10'000),
                          uint64_t body_min_rate = 1024) {
-    HttpTimeouts timeouts;
-    timeouts.connect = idle;
-    timeouts.idle = idle;
-    timeouts.head = head;
-    timeouts.body_grace = body_grace;
-    timeouts.body_min_rate = body_min_rate;
-    HttpSetTimeouts(timeouts);
-  }
-  ~ShortTimeouts() { HttpSetTimeouts(HttpTimeouts()); }
-};
+  Timings timings;
+  timings.http_connect = idle;
+  timings.http_idle = idle;
+  timings.http_head = head;
+  timings.http_body_grace = body_grace;
+  timings.http_body_min_rate = body_min_rate;
+  return timings;
+}
 
 /// The whole body read with HttpReadLine.
 std::vector<std::string> ReadLines(HttpSession& session) {
@@ -255,7 +252,7 @@ TEST(HttpSessionTest, MovedSessionKeepsTheConnection) {
 // A listener whose queue is full drops further SYNs, so a connect to it
 // waits until the client gives up.
 TEST(HttpSessionTest, ConnectGivesUpOnASilentHost) {
-  ShortTimeouts timeouts(milliseconds(300));
+  test::ScopedTimings timings(ShortHttpTimings(milliseconds(300)));
   int port = 0;
   UniqueFd listener = test::ListenOnLoopback(0, &port);
   ASSERT_TRUE(listener);
@@ -269,7 +266,7 @@ TEST(HttpSessionTest, ConnectGivesUpOnASilentHost) {
 }
 
 TEST(HttpSessionTest, SilentServerEndsTheHead) {
-  ShortTimeouts timeouts(milliseconds(200));
+  test::ScopedTimings timings(ShortHttpTimings(milliseconds(200)));
   HttpSession session;
   UniqueFd server = test::AdoptSocketPair(session);
   EXPECT_TRUE(HttpSendRequest(session, kHttpGet, "/"));
@@ -278,7 +275,7 @@ TEST(HttpSessionTest, SilentServerEndsTheHead) {
 }
 
 TEST(HttpSessionTest, ServerThatReadsNothingEndsTheWrite) {
-  ShortTimeouts timeouts(milliseconds(200));
+  test::ScopedTimings timings(ShortHttpTimings(milliseconds(200)));
   HttpSession session;
   UniqueFd server = test::AdoptSocketPair(session);
   std::string body(8 << 20, 'b');  // far more than the socket buffers hold
@@ -302,7 +299,7 @@ void Trickle(int fd, std::string pattern, size_t count, milliseconds gap, std::s
 // Each byte comes well within the idle wait, so only the overall limit of
 // the head can end it; without that limit the head would complete.
 TEST(HttpSessionTest, TricklingServerCannotStretchTheHead) {
-  ShortTimeouts timeouts(milliseconds(5'000), milliseconds(300));
+  test::ScopedTimings timings(ShortHttpTimings(milliseconds(5'000), milliseconds(300)));
   HttpSession session;
   UniqueFd server = test::AdoptSocketPair(session);
   send(server.get(), "HTTP/1.0 200 OK\r\n", 17, 0);
@@ -315,7 +312,7 @@ TEST(HttpSessionTest, TricklingServerCannotStretchTheHead) {
 }
 
 TEST(HttpSessionTest, StalledBodyEndsTheBody) {
-  ShortTimeouts timeouts(milliseconds(200));
+  test::ScopedTimings timings(ShortHttpTimings(milliseconds(200)));
   HttpSession session;
   UniqueFd server = test::AdoptSocketPair(session);
   std::string answer = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\npartial";
@@ -330,8 +327,8 @@ TEST(HttpSessionTest, StalledBodyEndsTheBody) {
 // bytes a second against one byte every 20 ms), is cut off once its
 // deadline passes; the bytes so far are delivered.
 TEST(HttpSessionTest, TricklingBodyIsCutOff) {
-  ShortTimeouts timeouts(milliseconds(5'000), milliseconds(5'000), milliseconds(300),
-                         /*body_min_rate=*/1000);
+  test::ScopedTimings timings(ShortHttpTimings(milliseconds(5'000), milliseconds(5'000),
+                                               milliseconds(300), /*body_min_rate=*/1000));
   HttpSession session;
   UniqueFd server = test::AdoptSocketPair(session);
   std::string answer = "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n";
@@ -349,7 +346,7 @@ TEST(HttpSessionTest, TricklingBodyIsCutOff) {
 // A stop of the service ends a wait that the time-outs would let run for
 // a minute.
 TEST(HttpSessionTest, StopEndsAWaitWithinASecond) {
-  ShortTimeouts timeouts(milliseconds(60'000), milliseconds(60'000));
+  test::ScopedTimings timings(ShortHttpTimings(milliseconds(60'000), milliseconds(60'000)));
   HttpSession session;
   UniqueFd server = test::AdoptSocketPair(session);
   std::thread stopper([] {

@@ -20,6 +20,7 @@
 #include "util/product.h"
 #include "util/strings.h"
 #include "util/text_encoding.h"
+#include "util/timings.h"
 
 namespace dusk {
 
@@ -192,7 +193,8 @@ bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& ser
                   strFormat("Executing KESTA Agent Install Command: \"%s\"", command.c_str()));
   UnlockRootFilesystem();
   ExecResult result = kExecNoError;
-  if (!ExecCommand(command, install_log, "", false, kInstallCommandTimeout, &result)) {
+  if (!ExecCommand(command, install_log, "", false, CurrentTimings().install_command,
+                   &result)) {
     LockRootFilesystem();
     return InstallFailed(
         reporter, kLogError, console,

@@ -4,7 +4,8 @@
 // The install of the KESTA Agent: the media is downloaded and verified into
 // the configured media directory, its content list says how it installs (an
 // install script of its own, or a Debian package), the install command runs
-// with its output in the install log, and once the agent is present its
+// with its output in the install log (abandoned, still running, after the
+// install_command time-out of util/timings.h), and once the agent is present its
 // post-install configuration and initial connect follow (post_install.h).
 // Whoever follows the work (the server that asked for the install) hears
 // the progress texts and events through an InstallReporter.
@@ -22,10 +23,6 @@ namespace dusk {
 inline constexpr char kDefaultAgentMedia[] = "/media/client/default/linuxtc";
 inline constexpr char kDefaultContentList[] = "MediaContent.mcfl";
 inline constexpr char kDefaultRcsPort[] = "3464";
-
-/// Seconds the install command may run before it is abandoned (it goes on
-/// running; see exec_command.h).
-inline constexpr int kInstallCommandTimeout = 120;
 
 /// Slots of the media option table and of the placeholder table.
 inline constexpr int kMediaOptionSlots = 64;

@@ -20,6 +20,7 @@
 #include "support/test_util.h"
 #include "util/files.h"
 #include "util/stop_request.h"
+#include "util/timings.h"
 
 namespace dusk {
 namespace {

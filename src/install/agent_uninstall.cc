@@ -15,6 +15,7 @@
 #include "util/files.h"
 #include "util/strings.h"
 #include "util/text_encoding.h"
+#include "util/timings.h"
 
 namespace dusk {
 
@@ -55,7 +56,8 @@ bool UninstallAgent(bool console) {
   }
   UnlockRootFilesystem();
   ExecResult result = kExecNoError;
-  if (!ExecCommand(command, log_file, "", false, kUninstallTimeout, &result)) {
+  if (!ExecCommand(command, log_file, "", false, CurrentTimings().uninstall_command,
+                   &result)) {
     LockRootFilesystem();
     LogMessage(error_level, "KESTA Agent Un-Install Command Failed - %s",
                ExecResultText(result).c_str());

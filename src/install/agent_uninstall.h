@@ -12,13 +12,10 @@ namespace dusk {
 inline constexpr char kUninstallProgram[] = "uninstall";
 inline constexpr char kUninstallSilentSwitch[] = "-s";
 
-/// Seconds the uninstall program may run before it is abandoned (it goes on
-/// running; see exec_command.h).
-inline constexpr int kUninstallTimeout = 120;
-
 /// Runs the agent's uninstall program, with kUninstallSilentSwitch unless
-/// |console| (which also echoes the log lines to standard output). True
-/// when it ran and exited with status 0. The working directory is the same
+/// |console| (which also echoes the log lines to standard output), with the
+/// uninstall_command time-out (util/timings.h; it goes on running after it,
+/// see exec_command.h). True when it ran and exited with status 0. The working directory is the same
 /// afterwards when it still exists.
 bool UninstallAgent(bool console);
 

@@ -1,6 +1,7 @@
 #include "install/exec_command.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -10,19 +11,20 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <utility>
 
 #include "log/log.h"
 #include "util/stop_request.h"
 #include "util/strings.h"
+#include "util/timings.h"
+#include "util/unique_fd.h"
 
 namespace dusk {
 
 namespace {
 
-/// Seconds between two looks at a running command.
-constexpr int kPollSeconds = 1;
 /// Descriptors looked at one by one when the kernel cannot mark a whole
 /// range close-on-exec; a limit far above what the program ever opens.
 constexpr long kDescriptorScanMax = 65536;
@@ -88,12 +90,29 @@ void ResetSignalsForExec() {
   sigprocmask(SIG_SETMASK, &none, nullptr);
 }
 
-/// Sleeps one poll interval; ends early when a stop is requested.
-void SleepOnePoll() {
-  struct timespec left = {kPollSeconds, 0};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    if (StopRequested()) return;
+/// A descriptor that turns readable once the child |pid| has ended, so its
+/// exit is an event to wait on; invalid where the kernel has none (before
+/// Linux 5.3), and the child is then looked at once a poll interval.
+UniqueFd OpenExitEvent(pid_t pid) {
+#ifdef SYS_pidfd_open
+  return UniqueFd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+#else
+  (void)pid;
+  return UniqueFd();
+#endif
+}
+
+/// Waits up to |wait| for |exit_event| (or the whole |wait| without one).
+/// A caught signal ends the wait early, so a stop is seen at once.
+void WaitForExit(const UniqueFd& exit_event, std::chrono::milliseconds wait) {
+  const int wait_ms = static_cast<int>(std::max<std::chrono::milliseconds::rep>(wait.count(), 0));
+  if (exit_event) {
+    struct pollfd entry = {exit_event.get(), POLLIN, 0};
+    poll(&entry, 1, wait_ms);
+    return;
   }
+  struct timespec pause = {wait_ms / 1000, (wait_ms % 1000) * 1000000L};
+  nanosleep(&pause, nullptr);
 }
 
 /// The text of a collected wait status, for the Debug line of a reaped
@@ -134,7 +153,7 @@ std::string ExecShellLine(std::string_view command, std::string_view output_file
 }
 
 bool ExecCommand(std::string_view command, std::string_view output_file,
-                 std::string_view error_file, bool append, int timeout_seconds,
+                 std::string_view error_file, bool append, std::chrono::milliseconds timeout,
                  ExecResult* result) {
   ExecResult ignored;
   if (result == nullptr) result = &ignored;
@@ -169,7 +188,16 @@ bool ExecCommand(std::string_view command, std::string_view output_file,
   }
 
   ChildProcess child(pid);
-  for (int count = 0;; ++count) {
+  const UniqueFd exit_event = OpenExitEvent(pid);
+  using Clock = std::chrono::steady_clock;
+  const std::chrono::milliseconds poll_interval =
+      std::max(CurrentTimings().command_poll, std::chrono::milliseconds(1));
+  // Given up on one poll interval after the time-out: where a command is
+  // looked at once an interval, that is the first look after it.
+  const Clock::time_point give_up = timeout.count() > 0
+                                        ? Clock::now() + timeout + poll_interval
+                                        : Clock::time_point::max();
+  for (;;) {
     int status = 0;
     pid_t polled = waitpid(child.pid(), &status, WNOHANG);
     if (polled < 0 && errno == EINTR) polled = 0;
@@ -191,12 +219,19 @@ bool ExecCommand(std::string_view command, std::string_view output_file,
         return false;
       }
     }
-    if (StopRequested() || (timeout_seconds != 0 && count > timeout_seconds)) {
+    const Clock::time_point now = Clock::now();
+    if (StopRequested() || now >= give_up) {
       child.Abandon();
       *result = kExecTimedOut;
       return false;
     }
-    SleepOnePoll();
+    // A signal ends the wait at once; the cap sees to a stop whose signal
+    // came just before the wait began.
+    std::chrono::milliseconds wait =
+        std::min(poll_interval, std::chrono::milliseconds(kStopCheckIntervalMs));
+    if (give_up - now < wait)
+      wait = std::chrono::ceil<std::chrono::milliseconds>(give_up - now);
+    WaitForExit(exit_event, wait);
   }
 }
 

@@ -3,7 +3,7 @@
 
 // External commands of the agent install and uninstall: one command line run
 // through /bin/sh in a child process, its output optionally sent to files,
-// waited for with a time-out by polling once a second.
+// waited for with a time-out. The wait ends as soon as the child does.
 //
 // A command that outlives its time-out is not killed: an agent installer cut
 // off halfway would leave a worse device than one left to finish. The child
@@ -13,6 +13,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -58,18 +59,18 @@ std::string ExecShellLine(std::string_view command, std::string_view output_file
 
 /// Runs |command| through "/bin/sh -c" with the redirections of
 /// ExecShellLine. The child logs "Exec: /bin/sh -c \"LINE\"" at Debug before
-/// the exec and inherits no descriptor but 0, 1 and 2. The parent polls the
-/// child once a second: true with |*result| = the exit status when it exits
-/// by itself; false with kExecTerminated when a signal ended it; false with
-/// kExecTimedOut at the first poll after |timeout_seconds| + 1 seconds of
-/// sleeping (0 = no time-out), or at the first poll after a stop was
-/// requested (stop_request.h) — the command then goes on running and is
-/// abandoned; false with kExecBadCommand for an empty command or a line of
-/// kExecLineCapacity bytes or more (nothing is forked), kExecForkFailed,
-/// or kExecError when polling fails. |result| may be null. Logs nothing
-/// itself apart from the child's line.
+/// the exec and inherits no descriptor but 0, 1 and 2. The parent waits for
+/// the child's end: true with |*result| = the exit status as soon as it
+/// exits by itself; false with kExecTerminated when a signal ended it; false
+/// with kExecTimedOut once |timeout| and one command_poll interval
+/// (util/timings.h) have passed (0 = no time-out), or as soon as a stop is
+/// requested (stop_request.h; within a second at most) — the command then
+/// goes on running and is abandoned; false with kExecBadCommand for an
+/// empty command or a line of kExecLineCapacity bytes or more (nothing is
+/// forked), kExecForkFailed, or kExecError when waiting fails. |result| may
+/// be null. Logs nothing itself apart from the child's line.
 bool ExecCommand(std::string_view command, std::string_view output_file,
-                 std::string_view error_file, bool append, int timeout_seconds,
+                 std::string_view error_file, bool append, std::chrono::milliseconds timeout,
                  ExecResult* result);
 
 /// "No Error", "Exec Error", "Could not create child process", "Bad command

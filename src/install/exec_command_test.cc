@@ -1,6 +1,7 @@
 #include "install/exec_command.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,14 +12,18 @@
 #include <gtest/gtest.h>
 
 #include "log/log.h"
+#include "support/short_timings.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"
+#include "util/timings.h"
 #include "util/unique_fd.h"
 
 namespace dusk {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -66,7 +71,7 @@ TEST(ExecCommandTest, ACommandEndingInANumberKeepsItsLastArgument) {
   // The shell gets the argument, and the output goes to the file.
   test::TempDir dir;
   ExecResult result = -99;
-  EXPECT_TRUE(ExecCommand("echo 1", dir / "out", "", false, 5, &result));
+  EXPECT_TRUE(ExecCommand("echo 1", dir / "out", "", false, seconds(5), &result));
   EXPECT_EQ(result, 0);
   EXPECT_EQ(test::ReadFile(dir / "out"), "1\n");
 }
@@ -106,11 +111,11 @@ TEST(ExecCommandTest, OutcomesOfCommands) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.command);
     ExecResult result = 99;
-    EXPECT_EQ(ExecCommand(c.command, "", "", false, 10, &result), c.ok);
+    EXPECT_EQ(ExecCommand(c.command, "", "", false, seconds(10), &result), c.ok);
     EXPECT_EQ(result, c.result);
   }
   // A null result is allowed.
-  EXPECT_TRUE(ExecCommand("true", "", "", false, 0, nullptr));
+  EXPECT_TRUE(ExecCommand("true", "", "", false, seconds(0), nullptr));
 }
 
 TEST(ExecCommandTest, TooLongLineIsRefusedWhole) {
@@ -120,10 +125,10 @@ TEST(ExecCommandTest, TooLongLineIsRefusedWhole) {
   std::string fits = "touch " + marker + " #";
   fits.append(kExecLineCapacity - 1 - fits.size() - 5, 'x');
   ExecResult result = 0;
-  EXPECT_FALSE(ExecCommand(fits + "x", "", "", false, 10, &result));
+  EXPECT_FALSE(ExecCommand(fits + "x", "", "", false, seconds(10), &result));
   EXPECT_EQ(result, kExecBadCommand);
   EXPECT_NE(access(marker.c_str(), F_OK), 0);
-  EXPECT_TRUE(ExecCommand(fits, "", "", false, 10, &result));
+  EXPECT_TRUE(ExecCommand(fits, "", "", false, seconds(10), &result));
   EXPECT_EQ(access(marker.c_str(), F_OK), 0);
 }
 
@@ -134,18 +139,18 @@ TEST(ExecCommandTest, OutputAndErrorFiles) {
 
   // Both streams into the replaced output file.
   test::WriteFile(out, "old\n");
-  EXPECT_TRUE(ExecCommand(kBoth, out, "", false, 10, nullptr));
+  EXPECT_TRUE(ExecCommand(kBoth, out, "", false, seconds(10), nullptr));
   EXPECT_EQ(test::ReadFile(out), "to-out\nto-err\n");
   // Appended.
-  EXPECT_TRUE(ExecCommand(kBoth, out, "", true, 10, nullptr));
+  EXPECT_TRUE(ExecCommand(kBoth, out, "", true, seconds(10), nullptr));
   EXPECT_EQ(test::ReadFile(out), "to-out\nto-err\nto-out\nto-err\n");
   // Separate files.
-  EXPECT_TRUE(ExecCommand(kBoth, out, err, false, 10, nullptr));
+  EXPECT_TRUE(ExecCommand(kBoth, out, err, false, seconds(10), nullptr));
   EXPECT_EQ(test::ReadFile(out), "to-out\n");
   EXPECT_EQ(test::ReadFile(err), "to-err\n");
   // An output file that cannot be made fails the command, not the execution.
   ExecResult result = 0;
-  EXPECT_TRUE(ExecCommand("true", dir / "missing/out.log", "", false, 10, &result));
+  EXPECT_TRUE(ExecCommand("true", dir / "missing/out.log", "", false, seconds(10), &result));
   EXPECT_NE(result, 0);
 }
 
@@ -161,13 +166,13 @@ TEST(ExecCommandTest, CommandInheritsNoDescriptorOfTheService) {
     ExecResult result = -9;
     // "test" is the shell's own, so /proc/self is the command's process.
     EXPECT_TRUE(ExecCommand("test ! -e /proc/self/fd/" + std::to_string(fd), "", "", false,
-                            10, &result));
+                            seconds(10), &result));
     EXPECT_EQ(result, 0);
   }
   // Standard input and output are still there.
   ExecResult result = -9;
   EXPECT_TRUE(ExecCommand("test -e /proc/self/fd/0 && test -e /proc/self/fd/1", "", "",
-                          false, 10, &result));
+                          false, seconds(10), &result));
   EXPECT_EQ(result, 0);
 }
 
@@ -175,7 +180,7 @@ TEST(ExecCommandTest, IgnoredSignalsAreNotPassedOn) {
   auto previous = signal(SIGPIPE, SIG_IGN);
   // A shell that starts with SIGPIPE ignored could never be ended by it.
   ExecResult result = 0;
-  EXPECT_FALSE(ExecCommand("kill -PIPE $$", "", "", false, 10, &result));
+  EXPECT_FALSE(ExecCommand("kill -PIPE $$", "", "", false, seconds(10), &result));
   EXPECT_EQ(result, kExecTerminated);
   signal(SIGPIPE, previous);
 }
@@ -184,14 +189,20 @@ TEST(ExecCommandTest, TimedOutCommandIsAbandonedThenCollected) {
   ASSERT_FALSE(AbandonedCommandRunning());
   test::TempDir dir;
   const std::string done = dir / "done";
-  // Time-out 1: abandoned at the first poll after two seconds of sleeping.
+  // Abandoned once the time-out and one poll interval have passed.
+  Timings quick;
+  quick.command_poll = milliseconds(200);
   Clock::time_point start = Clock::now();
   ExecResult result = 0;
-  EXPECT_FALSE(ExecCommand("sleep 3.5; touch " + done, "", "", false, 1, &result));
+  {
+    test::ScopedTimings timings(quick);
+    EXPECT_FALSE(ExecCommand("sleep 2; touch " + done, "", "", false, milliseconds(300),
+                             &result));
+  }
   double waited = SecondsSince(start);
   EXPECT_EQ(result, kExecTimedOut);
-  EXPECT_GE(waited, 1.9);
-  EXPECT_LT(waited, 3.0);
+  EXPECT_GE(waited, 0.5);
+  EXPECT_LT(waited, 1.5);
 
   std::vector<pid_t> pids = AbandonedCommands();
   ASSERT_EQ(pids.size(), 1u);
@@ -207,11 +218,51 @@ TEST(ExecCommandTest, TimedOutCommandIsAbandonedThenCollected) {
   EXPECT_FALSE(ProcessExists(pids[0]));
 }
 
+// The end of a command is an event: it is seen at once, not at the next
+// look a poll interval later.
+TEST(ExecCommandTest, EndIsSeenAtOnce) {
+  ASSERT_EQ(CurrentTimings().command_poll, seconds(1));
+  Clock::time_point start = Clock::now();
+  ExecResult result = -9;
+  EXPECT_TRUE(ExecCommand("sleep 0.2", "", "", false, seconds(10), &result));
+  EXPECT_EQ(result, 0);
+  EXPECT_LT(SecondsSince(start), 0.8);
+}
+
+void StopOnSignal(int) { RequestStop(); }
+
+// A stop that comes while the command runs ends the wait when its signal
+// does, long before the one-second cap.
+TEST(ExecCommandTest, StopSignalEndsTheWaitAtOnce) {
+  struct sigaction action = {}, previous = {};
+  action.sa_handler = StopOnSignal;
+  action.sa_flags = SA_RESTART;
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  const pthread_t waiter = pthread_self();
+  std::thread stopper([waiter] {
+    std::this_thread::sleep_for(milliseconds(200));
+    pthread_kill(waiter, SIGUSR1);
+  });
+  Clock::time_point start = Clock::now();
+  ExecResult result = 0;
+  bool ok = ExecCommand("sleep 1", "", "", false, seconds(120), &result);
+  const double waited = SecondsSince(start);
+  stopper.join();
+  ClearStopRequest();
+  sigaction(SIGUSR1, &previous, nullptr);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(result, kExecTimedOut);
+  EXPECT_LT(waited, 0.8);
+  for (int i = 0; i < 50 && AbandonedCommandRunning(); ++i)
+    std::this_thread::sleep_for(milliseconds(100));
+  EXPECT_FALSE(AbandonedCommandRunning());
+}
+
 TEST(ExecCommandTest, PendingStopEndsTheWaitAtOnce) {
   RequestStop();
   Clock::time_point start = Clock::now();
   ExecResult result = 0;
-  bool ok = ExecCommand("sleep 1", "", "", false, 120, &result);
+  bool ok = ExecCommand("sleep 1", "", "", false, seconds(120), &result);
   ClearStopRequest();
   EXPECT_FALSE(ok);
   EXPECT_EQ(result, kExecTimedOut);
@@ -229,7 +280,7 @@ TEST(ExecCommandTest, ChildWritesExecLineToTheLog) {
   ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir.path()));
   LogLevel(kLogDebug);
   test::TempDir dir;
-  EXPECT_TRUE(ExecCommand("echo hi", dir / "out", "", false, 10, nullptr));
+  EXPECT_TRUE(ExecCommand("echo hi", dir / "out", "", false, seconds(10), nullptr));
   LogLevel(kLogInfo);
   LogFileClose();
   std::string log = test::ReadFile(log_dir / kLogFileName);

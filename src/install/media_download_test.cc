@@ -9,11 +9,12 @@
 
 #include "config/server_address.h"
 #include "crypto/md5.h"
-#include "http/http_timeouts.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
 #include "support/loopback_peer.h"
+#include "support/short_timings.h"
 #include "support/test_util.h"
+#include "util/timings.h"
 
 namespace dusk {
 namespace {
@@ -377,13 +378,14 @@ TEST_F(MediaDownloadTest, UnreachableOrSilentServers) {
   EXPECT_TRUE(Listing(target_).empty());
 
   // A server that stops sending halfway through the body.
-  HttpTimeouts saved = HttpGetTimeouts();
-  HttpTimeouts quick = saved;
-  quick.idle = std::chrono::milliseconds(300);
-  HttpSetTimeouts(quick);
-  server_.SetFaults("/media/f.bin stall-halfway");
-  bool ok = Download("/media/f.bin");
-  HttpSetTimeouts(saved);
+  Timings quick;
+  quick.http_idle = std::chrono::milliseconds(300);
+  bool ok = false;
+  {
+    test::ScopedTimings timings(quick);
+    server_.SetFaults("/media/f.bin stall-halfway");
+    ok = Download("/media/f.bin");
+  }
   EXPECT_FALSE(ok);
   EXPECT_EQ(error_, "Failed to download file /media/f.bin from " + Server() +
                         " - Connection ended after 50000 of 100000 bytes");

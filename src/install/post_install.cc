@@ -10,6 +10,7 @@
 #include "log/log.h"
 #include "util/files.h"
 #include "util/strings.h"
+#include "util/timings.h"
 
 namespace dusk {
 
@@ -46,7 +47,8 @@ bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, b
                   strFormat("Executing KESTA Post Install Configuration: \"%s\"",
                             trimmed.c_str()));
   ExecResult result = kExecNoError;
-  if (!ExecCommand(agent_dir + "/" + trimmed, "", "", false, kPostInstallTimeout, &result))
+  if (!ExecCommand(agent_dir + "/" + trimmed, "", "", false,
+                   CurrentTimings().post_install_command, &result))
     return InstallFailed(
         reporter, kLogError, console,
         strFormat("KESTA Post Install Config Failed - %s", ExecResultText(result).c_str()));
@@ -86,7 +88,8 @@ bool RunInitialConnect(InstallReporter& reporter, std::string_view options, bool
                   strFormat("Executing KESTA Initial Connect Command: \"%s\"",
                             command_line.c_str()));
   ExecResult result = kExecNoError;
-  if (!ExecCommand(command_line, "", "", false, kInitialConnectTimeout, &result))
+  if (!ExecCommand(command_line, "", "", false, CurrentTimings().initial_connect_command,
+                   &result))
     return InstallFailed(
         reporter, kLogError, console,
         strFormat("KESTA Initial Connect Command Failed - %s", ExecResultText(result).c_str()));

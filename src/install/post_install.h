@@ -16,11 +16,6 @@
 
 namespace dusk {
 
-/// Seconds the post-install command and the initial connect may run before
-/// they are abandoned (they go on running; see exec_command.h).
-inline constexpr int kPostInstallTimeout = 30;
-inline constexpr int kInitialConnectTimeout = 120;
-
 /// The agent program of the initial connect.
 inline constexpr char kInitialConnectProgram[] = "zelskman";
 
@@ -29,7 +24,8 @@ inline constexpr char kInitialConnectProgram[] = "zelskman";
 inline constexpr char kInitialConnectKey[] = "InitialConnect";
 
 /// Runs |command| (a program of the agent directory and its arguments) from
-/// the agent directory with a time-out of kPostInstallTimeout: progress
+/// the agent directory with the post_install_command time-out
+/// (util/timings.h; it goes on running after it, see exec_command.h): progress
 /// texts "Post Agent Install Configuration", "Executing KESTA Post Install
 /// Configuration: \"%s\"" and "KESTA Post Install Configuration Completed -
 /// Exit Code: %d". True for an empty command and when the command ran to its
@@ -38,7 +34,7 @@ inline constexpr char kInitialConnectKey[] = "InitialConnect";
 bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, bool console);
 
 /// Runs kInitialConnectProgram of the agent directory with |options| from
-/// that directory with a time-out of kInitialConnectTimeout. Its completion
+/// that directory with the initial_connect_command time-out. Its completion
 /// line "KESTA Initial Connect Completed - Exit Code: %d" is logged at Info
 /// without console echo and reported as progress. True when the command
 /// ran to its end, whatever its exit status; every failure is logged and

@@ -21,6 +21,7 @@
 #include "util/sockets.h"
 #include "util/stop_request.h"
 #include "util/strings.h"
+#include "util/timings.h"
 
 namespace dusk {
 
@@ -83,7 +84,8 @@ bool ReceiveRexecParameter(int socket_fd, const std::string& peer_host, std::str
   parameter->clear();
   char buffer[kRexecParameterMax];
   const size_t room = sizeof buffer - 1;
-  const std::chrono::milliseconds pause(kRexecPeekPauseMs);
+  const std::chrono::milliseconds wait = CurrentTimings().rexec_parameter_wait;
+  const std::chrono::milliseconds pause = wait / kRexecParameterPeeks;
   // The looks fall at fixed times a pause apart. Bytes that arrive in
   // between are looked at at once without using up a look, so a parameter
   // is taken as soon as its NUL is in, and a slow peer still gets all of
@@ -132,7 +134,7 @@ bool ReceiveRexecParameter(int socket_fd, const std::string& peer_host, std::str
     if (SocketClock::now() >= next_look) {
       if (++looks == kRexecParameterPeeks) {
         LogMessage(kLogDebug, "Did not receive the next Rexec parameter within %d msecs",
-                   kRexecParameterPeeks * kRexecPeekPauseMs);
+                   static_cast<int>(wait.count()));
         return false;
       }
       LogMessage(kLogDebug, "Awaiting for Rexec Parameter from KESTA Server %s ...",
@@ -175,8 +177,7 @@ bool ConnectErrorSocket(const std::string& error_port, UniqueFd* error_socket,
     StopListener();
     return false;
   }
-  if (!ConnectWithin(connection.get(), address,
-                     std::chrono::milliseconds(kRexecErrorConnectMs))) {
+  if (!ConnectWithin(connection.get(), address, CurrentTimings().rexec_error_connect)) {
     const int err = errno;
     LogMessage(kLogError, connect_failed, port, SocketErrorText(err).c_str());
     return false;

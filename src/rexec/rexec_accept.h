@@ -27,12 +27,9 @@ struct DeviceCredentials;  // crypto/credentials.h
 /// The one command a request may carry (letter case is ignored).
 inline constexpr char kInstallAgentCommand[] = "InstallAgent";
 
-/// Looks at the connection for a complete parameter this many times, with
-/// a pause of kRexecPeekPauseMs between two looks.
+/// Looks at the connection for a complete parameter this many times, the
+/// looks spread evenly over the rexec_parameter_wait (util/timings.h).
 inline constexpr int kRexecParameterPeeks = 5;
-inline constexpr int kRexecPeekPauseMs = 1000;
-/// Longest wait for the connection to the server's error port.
-inline constexpr int kRexecErrorConnectMs = 5000;
 /// Slots of the option table used while checking a command.
 inline constexpr int kRexecCheckOptionSlots = 32;
 /// Longest command text, command word and parameters text kept.
@@ -42,7 +39,8 @@ inline constexpr size_t kRexecCheckParametersMax = 4095;
 /// Reads one parameter from |socket_fd|: the bytes up to the first NUL,
 /// which is consumed too; bytes after it stay for the next call. Gives up
 /// (false) after kRexecParameterPeeks looks without a NUL (Debug "Did not
-/// receive the next Rexec parameter within 5000 msecs"), as soon as the
+/// receive the next Rexec parameter within %d msecs" with the whole
+/// rexec_parameter_wait, 5000 in the program), as soon as the
 /// peer has closed its side or has sent kRexecParameterMax - 1 bytes
 /// without one, on a receive error (Error "Failed to Receive Rexec
 /// Parameter from KESTA Server %s - %s") and when a stop is requested.
@@ -51,7 +49,7 @@ bool ReceiveRexecParameter(int socket_fd, const std::string& peer_host, std::str
 /// Opens the connection to |peer_host| on |error_port| into |error_socket|.
 /// False without a message for "" and "0"; false after an Error line for a
 /// port that is not decimal digits from 1 to 65535, for a connection that
-/// fails or is not made within kRexecErrorConnectMs, and when a stop is
+/// fails or is not made within rexec_error_connect, and when a stop is
 /// requested. When |peer_host| cannot be resolved the listener is closed
 /// as well.
 bool ConnectErrorSocket(const std::string& error_port, UniqueFd* error_socket,

@@ -18,9 +18,11 @@
 #include "log/log.h"
 #include "rexec/rexec_listener.h"
 #include "rexec/rexec_peers.h"
+#include "support/short_timings.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"
 #include "util/strings.h"
+#include "util/timings.h"
 
 namespace dusk {
 namespace {
@@ -345,20 +347,23 @@ TEST_F(RexecAcceptTest, SilentClientAndStop) {
   WriteConf("");
   ASSERT_TRUE(StartListener());
   {
-    SCOPED_TRACE("a client that says nothing is given five looks a second apart");
+    SCOPED_TRACE("a client that says nothing is given five looks spread over the wait");
+    Timings short_wait;
+    short_wait.rexec_parameter_wait = std::chrono::milliseconds(1000);
+    test::ScopedTimings timings(short_wait);
     UniqueFd client = Connect();
     test::LogCapture log;
     RexecRequest request;
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(AcceptRexecRequest(request, "127.0.0.1"));
     const double seconds = SecondsSince(start);
-    EXPECT_GT(seconds, (kRexecParameterPeeks - 1) * kRexecPeekPauseMs / 1000.0 - 0.2);
-    EXPECT_LT(seconds, kRexecParameterPeeks * kRexecPeekPauseMs / 1000.0 + 1);
+    EXPECT_GT(seconds, (kRexecParameterPeeks - 1) * 0.2 - 0.1);
+    EXPECT_LT(seconds, 1.0 + 1);
     int waits = 0;
     for (const std::string& message : log.messages())
       waits += message == "Awaiting for Rexec Parameter from KESTA Server 127.0.0.1 ...";
     EXPECT_EQ(waits, kRexecParameterPeeks - 1);
-    EXPECT_TRUE(log.Has(kLogDebug, "Did not receive the next Rexec parameter within 5000 msecs"));
+    EXPECT_TRUE(log.Has(kLogDebug, "Did not receive the next Rexec parameter within 1000 msecs"));
     EXPECT_EQ(test::ReadUntilClosed(client.get()), "");
   }
   {
@@ -367,13 +372,14 @@ TEST_F(RexecAcceptTest, SilentClientAndStop) {
     test::LogCapture log;
     RexecRequest request;
     std::thread stopper([] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
       RequestStop();
     });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(AcceptRexecRequest(request, "127.0.0.1"));
     stopper.join();
-    EXPECT_LT(SecondsSince(start), 2.3);
+    // The program's own wait of five seconds: only the stop ends it this soon.
+    EXPECT_LT(SecondsSince(start), 0.2 + 1.0 + 0.5);
     EXPECT_TRUE(log.Has(kLogDebug,
                         "Stop requested, giving up the Rexec Request from KESTA Server 127.0.0.1"));
   }
@@ -471,9 +477,12 @@ TEST_F(RexecAcceptTest, EarlyBytesDoNotShortenTheWait) {
   int pair[2];
   ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
   UniqueFd device(pair[0]), server(pair[1]);
+  Timings quicker;
+  quicker.rexec_parameter_wait = std::chrono::milliseconds(3500);
+  test::ScopedTimings timings(quicker);
+  const auto pause = quicker.rexec_parameter_wait / kRexecParameterPeeks;
   const auto start = std::chrono::steady_clock::now();
-  const auto last_look = start + std::chrono::milliseconds((kRexecParameterPeeks - 1) *
-                                                           kRexecPeekPauseMs);
+  const auto last_look = start + (kRexecParameterPeeks - 1) * pause;
   std::thread sender([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     send(server.get(), "ab", 2, MSG_NOSIGNAL);

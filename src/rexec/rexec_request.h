@@ -55,7 +55,8 @@ struct RexecRequest {
 /// connection. On failure logs "Failed to Send Response \"%s\" to KESTA
 /// Server %s - %s", closes both connections and returns false; on success
 /// logs "Sent %d bytes to KESTA Server %s" at Debug. A write never waits
-/// more than kSocketWriteIdleMs without progress, nor past a stop request.
+/// longer than socket_write_idle (util/timings.h) without progress, nor past
+/// a stop request.
 bool SendRexecResponse(RexecRequest& request, bool use_error_socket, std::string_view message);
 
 /// Closes the main connection and the error connection, those that are

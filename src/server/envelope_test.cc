@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "http/http_timeouts.h"
 #include "log/log.h"
 #include "support/loopback_peer.h"
+#include "support/short_timings.h"
 #include "support/test_util.h"
+#include "util/timings.h"
 #include "util/attr_list.h"
 
 namespace dusk {
@@ -88,10 +89,10 @@ std::vector<std::string> ExpectedLines(const std::string& name, const std::strin
 }
 
 TEST_F(EnvelopeTest, AnswersOfTheServer) {
-  HttpTimeouts quick;
-  quick.idle = std::chrono::milliseconds(300);
-  quick.head = std::chrono::milliseconds(600);
-  HttpSetTimeouts(quick);
+  Timings quick;
+  quick.http_idle = std::chrono::milliseconds(300);
+  quick.http_head = std::chrono::milliseconds(600);
+  test::ScopedTimings timings(quick);
   const std::string long_dn(300, 'x');
   const std::string longest_dn = "cn=" + std::string(252, 'y');
   const std::string raw = "* raw answer";
@@ -152,7 +153,6 @@ TEST_F(EnvelopeTest, AnswersOfTheServer) {
     EXPECT_EQ(info_and_errors,
               ExpectedLines("Startup", server_text, "/proc/vmp/startup", ending));
   }
-  HttpSetTimeouts(HttpTimeouts());
 }
 
 TEST_F(EnvelopeTest, FirstLineTooLongForADnIsAFailedExchange) {

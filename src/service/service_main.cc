@@ -18,6 +18,7 @@
 #include "service/session_reporter.h"
 #include "util/memory.h"
 #include "util/stop_request.h"
+#include "util/timings.h"
 
 namespace dusk {
 
@@ -111,11 +112,7 @@ void ScanServicesOnSchedule(ServiceContext& context, time_t now, bool info_gathe
 
 /// Sleeps until the next pass, or less when a signal is caught; not at all
 /// when one is already waiting.
-void SleepBetweenPasses() {
-  if (ServiceEventPending()) return;
-  struct timespec pause = {kServicePassSleepSeconds, 0};
-  nanosleep(&pause, nullptr);
-}
+void SleepBetweenPasses() { WaitForServiceEvent(CurrentTimings().service_pass_pause); }
 
 /// Forgets what an event asks to read again on the next running pass.
 void ReloadOnNextPass(ServiceState* state) {

@@ -1,11 +1,12 @@
 #ifndef DUSK_SERVICE_SERVICE_MAIN_H_
 #define DUSK_SERVICE_SERVICE_MAIN_H_
 
-// The service process: initialisation, then passes about five seconds
-// apart for ever, each followed by the event a signal left behind. A pass
-// reads the time once from a Clock and talks to the server only through
-// ServerCalls, so a test runs passes back to back against a fake of each;
-// only ServiceMain and ServiceShutdown sleep and exit.
+// The service process: initialisation, then passes a pause apart
+// (service_pass_pause, util/timings.h) for ever, each followed by the event
+// a signal left behind. A pass reads the time once from a Clock and talks to
+// the server only through ServerCalls, so a test runs passes back to back
+// against a fake of each; only ServiceMain and ServiceShutdown sleep and
+// exit.
 
 #include <string>
 
@@ -13,9 +14,6 @@
 #include "service/service_event.h"
 
 namespace dusk {
-
-/// Seconds between the end of a pass and the next one.
-inline constexpr unsigned kServicePassSleepSeconds = 5;
 
 /// The start of the service: log level, "Service Initialization Process
 /// ...", the server address, "Service Started", the running state, the DN

@@ -1,8 +1,10 @@
 #include "service/service_signals.h"
 
+#include <poll.h>
 #include <signal.h>
 
 #include <atomic>
+#include <ctime>
 
 #include "log/log.h"
 #include "service/service_event.h"
@@ -17,6 +19,9 @@ static_assert(std::atomic<int>::is_always_lock_free,
 
 /// The last signal the handler saw and the loop has not taken; 0 = none.
 std::atomic<int> pendingSignal{0};
+
+/// The signals of the control commands.
+constexpr int kControlSignals[] = {SIGUSR1, SIGUSR2, SIGTERM, SIGHUP, SIGINT};
 
 }  // namespace
 
@@ -34,7 +39,6 @@ void ServiceSignal(int signal_number) {
 }
 
 void InstallSignalHandlers() {
-  constexpr int kControlSignals[] = {SIGUSR1, SIGUSR2, SIGTERM, SIGHUP, SIGINT};
   struct sigaction action = {};
   action.sa_handler = ServiceSignal;
   // One handler at a time: none interrupts another halfway.
@@ -70,5 +74,26 @@ ServiceEvent TakeServiceEvent() {
 bool ServiceEventPending() { return pendingSignal.load() != 0 || StopRequested(); }
 
 void ClearServiceEvent() { pendingSignal.store(0); }
+
+void WaitForServiceEvent(std::chrono::milliseconds wait) {
+  // The control signals are held back while the loop looks for a pending
+  // one, and let through only by the wait itself, in one step: one that
+  // comes between the look and the wait is handled inside the wait and
+  // ends it, instead of finding the loop asleep for the whole pause.
+  sigset_t control, previous;
+  sigemptyset(&control);
+  for (int signal_number : kControlSignals) sigaddset(&control, signal_number);
+  if (sigprocmask(SIG_BLOCK, &control, &previous) != 0) return;
+  if (!ServiceEventPending() && wait.count() > 0) {
+    sigset_t during = previous;
+    for (int signal_number : kControlSignals) sigdelset(&during, signal_number);
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    const struct timespec pause = {
+        static_cast<time_t>(seconds.count()),
+        static_cast<long>(std::chrono::nanoseconds(wait - seconds).count())};
+    ppoll(nullptr, 0, &pause, &during);
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+}
 
 }  // namespace dusk

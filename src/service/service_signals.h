@@ -7,6 +7,8 @@
 // exchange after its sleep, so a signal arriving meanwhile is never lost
 // and the last signal before the loop acts is the one that counts.
 
+#include <chrono>
+
 #include "service/service_event.h"
 
 namespace dusk {
@@ -33,6 +35,11 @@ bool ServiceEventPending();
 
 /// Forgets a recorded signal.
 void ClearServiceEvent();
+
+/// Waits up to |wait|, or less: not at all when a signal waits for the loop
+/// already, and no longer than until one arrives, however close to the start
+/// of the wait it comes.
+void WaitForServiceEvent(std::chrono::milliseconds wait);
 
 }  // namespace dusk
 

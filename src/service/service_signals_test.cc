@@ -1,7 +1,10 @@
 #include "service/service_signals.h"
 
+#include <pthread.h>
 #include <signal.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -65,6 +68,44 @@ TEST(ServiceSignalsTest, StopIsNeverReplaced) {
     ClearStopRequest();
     EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kNone);
   }
+}
+
+// The pause between passes ends as soon as a signal is there, also one
+// that arrived while the loop was looking whether one had (here: held back
+// by the mask, as it would be caught between the look and the pause).
+TEST(ServiceSignalsTest, SignalEndsThePauseBetweenPasses) {
+  using std::chrono::milliseconds;
+  InstallSignalHandlers();
+  ClearServiceEvent();
+  const auto seconds_of = [](auto wait) {
+    const auto start = std::chrono::steady_clock::now();
+    WaitForServiceEvent(wait);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  EXPECT_GE(seconds_of(milliseconds(150)), 0.15);
+
+  ASSERT_EQ(raise(SIGUSR1), 0);
+  EXPECT_LT(seconds_of(milliseconds(5000)), 0.5);
+  EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kPause);
+
+  sigset_t resume, previous;
+  sigemptyset(&resume);
+  sigaddset(&resume, SIGUSR2);
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &resume, &previous), 0);
+  ASSERT_EQ(raise(SIGUSR2), 0);
+  EXPECT_FALSE(ServiceEventPending());
+  EXPECT_LT(seconds_of(milliseconds(5000)), 0.5);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kResume);
+
+  const pthread_t loop = pthread_self();
+  std::thread sender([loop] {
+    std::this_thread::sleep_for(milliseconds(100));
+    pthread_kill(loop, SIGHUP);
+  });
+  EXPECT_LT(seconds_of(milliseconds(5000)), 1.0);
+  sender.join();
+  EXPECT_EQ(TakeServiceEvent(), ServiceEvent::kInterrupt);
 }
 
 TEST(ServiceSignalsTest, OtherSignalsAreNoEvent) {

@@ -13,6 +13,7 @@
 #include "util/report.h"
 #include "util/socket_wait.h"
 #include "util/strings.h"
+#include "util/timings.h"
 
 namespace dusk {
 
@@ -67,8 +68,8 @@ long SocketWrite(int socket_fd, const void* data, size_t size) {
   return static_cast<long>(send(socket_fd, data, size, MSG_NOSIGNAL));
 }
 
-bool SocketWriteAll(int socket_fd, std::string_view data, int idle_ms) {
-  const std::chrono::milliseconds idle(idle_ms);
+bool SocketWriteAll(int socket_fd, std::string_view data) {
+  const std::chrono::milliseconds idle = CurrentTimings().socket_write_idle;
   // The wait without progress runs from the last byte that went out, over
   // however many waits for room it takes.
   SocketClock::time_point stalled_until = SocketClock::now() + idle;

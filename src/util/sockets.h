@@ -31,14 +31,11 @@ void CloseSocket(int socket_fd);
 /// One write call; its result. Never raises SIGPIPE.
 long SocketWrite(int socket_fd, const void* data, size_t size);
 
-/// Longest wait for room while writing to a remote-execution peer.
-inline constexpr int kSocketWriteIdleMs = 30'000;
-
 /// Writes all of |data| to |socket_fd| (blocking or not), waiting at most
-/// |idle_ms| without progress, and giving up within a second of a stop
-/// request. True when everything was written; errno tells why not (ETIMEDOUT
-/// after a stall or a stop).
-bool SocketWriteAll(int socket_fd, std::string_view data, int idle_ms = kSocketWriteIdleMs);
+/// the socket_write_idle wait (util/timings.h) without progress, and giving
+/// up within a second of a stop request. True when everything was written;
+/// errno tells why not (ETIMEDOUT after a stall or a stop).
+bool SocketWriteAll(int socket_fd, std::string_view data);
 
 /// The peer's dotted address (at most 255 characters); false when
 /// getpeername fails.

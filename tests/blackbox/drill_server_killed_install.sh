@@ -52,7 +52,9 @@ install_request big.mcfl
 wait_until 60 "blob.bin half downloaded" big_part_over $((BIG / 2)) "$MEDIA_DIR"
 kill -KILL "$PEER_PID" "$call"
 { wait "$PEER_PID" "$call" || true; } 2> /dev/null
-wait_until 90 "the failed install in the log" \
+# At the latest once the wait without progress runs out (3 s in
+# dusk-short-waits).
+wait_until 20 "the failed install in the log" \
   eval 'log_messages "$LOG" | grep -c "^Failed to download KESTA Agent Media from /script/big.mcfl - " > /dev/null'
 wait_until 10 "the listener back on port 3465" eval '[ -n "$(ss -Hltn "sport = :3465")" ]'
 [ -z "$(find "$MEDIA_DIR" -name '.dusk-*.part')" ] || fail "a half file stayed: $(ls -a "$MEDIA_DIR")"

@@ -10,16 +10,22 @@ set -euo pipefail
 enter_pid_namespace --uts
 . "$(dirname "$0")/lib/drill.sh"
 
-# kill_peer_during PATH: the peer takes the next request to PATH and is
-# killed before it answers.
-kill_peer_during() {
-  local before
-  before=$(peer_count "$1")
+# stall_next PATH: the peer takes the next request to PATH and answers
+# nothing; kill_stalled_peer PATH then kills it once that request has come,
+# before it answers. kill_peer_during PATH does both.
+stall_next() {
+  stalled_before=$(peer_count "$1")
   echo "$1 stall" > "$PEER_STATE/faults"
-  wait_for_requests "$1" $((before + 1)) 60
+}
+kill_stalled_peer() {
+  wait_for_requests "$1" $((stalled_before + 1)) 60
   kill -KILL "$PEER_PID"
   { wait "$PEER_PID" || true; } 2> /dev/null
   rm "$PEER_STATE/faults"
+}
+kill_peer_during() {
+  stall_next "$1"
+  kill_stalled_peer "$1"
 }
 
 # restart_peer: kesta-peer again, on the same port and with the same state.
@@ -32,7 +38,7 @@ attempts_within() {
   before=$(log_count "Regitration Attempt:")
   sleep "$1"
   attempts=$(($(log_count "Regitration Attempt:") - before))
-  # One per pass at most, a pass every 5 s; 4 s between retries.
+  # One per pass at most, and 4 s between retries.
   [ "$attempts" -le $(($1 / 4 + 1)) ] || fail "$attempts registration attempts in $1 s"
 }
 
@@ -42,8 +48,10 @@ device_with_peer -confupdate Application/LogLevel=debug
 DN=cn=drill-device,ou=devices,o=kesta
 
 stage "server killed during the Register"
+# The first pass registers: the fault must be there before it.
+stall_next /proc/vmp/register
 start_service
-kill_peer_during /proc/vmp/register
+kill_stalled_peer /proc/vmp/register
 wait_for_log "$LOG" "Failed to Register Device with $SERVER"
 expect_eq "$(stored_dn)" "" "DN after a Register without answer"
 [ ! -e "$QDX" ] || fail "KMA.QDX written without a DN"

@@ -1,5 +1,6 @@
 # A server that takes the probe and never answers: "-probe" gives up once
-# the wait without progress runs out (60 s) and fails, instead of hanging.
+# the wait without progress runs out (3 s in dusk-short-waits,
+# tests/support/short_timings.cc) and fails, instead of hanging.
 . "$(dirname "$0")/lib/common.sh"
 STATE=$PEER_STATE
 LOG=/etc/kesta/dusk/log/dusk.log

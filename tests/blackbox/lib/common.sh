@@ -39,12 +39,12 @@ run_dusk() {
 }
 
 # stop_service [SECONDS]: -stop, and the service $service ends within
-# SECONDS (75: a second to notice, then an UnRegister of at most 60 s) with
-# exit status 0.
+# SECONDS (10: a second to notice, then an UnRegister within the exchange
+# limit, 5 s in dusk-short-waits) with exit status 0.
 stop_service() {
   run_dusk -stop
   expect_eq "$status" 0 "-stop"
-  wait_for_exit "$service" "${1:-75}"
+  wait_for_exit "$service" "${1:-10}"
   expect_eq "$(exit_code_of "$service")" 0 "exit status of the service"
 }
 
