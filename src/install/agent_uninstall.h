@@ -6,6 +6,8 @@
 // file system unlocked and its output in the uninstall log. Only the
 // command line runs it: progress and failures are only logged.
 
+#include "util/layout.h"
+
 namespace dusk {
 
 /// The agent's uninstall program and its switch for an unattended run.
@@ -16,11 +18,11 @@ inline constexpr char kUninstallSilentSwitch[] = "-s";
 /// running; see exec_command.h).
 inline constexpr int kUninstallTimeout = 120;
 
-/// Runs the agent's uninstall program, with kUninstallSilentSwitch unless
-/// |console| (which also echoes the log lines to standard output). True
-/// when it ran and exited with status 0. The working directory is the same
+/// Runs the agent's uninstall program (in |layout|.agentDir), with
+/// kUninstallSilentSwitch unless |console| (which also echoes the log lines
+/// to standard output). True when it ran and exited with status 0. The working directory is the same
 /// afterwards when it still exists.
-bool UninstallAgent(bool console);
+bool UninstallAgent(const Layout& layout, bool console);
 
 }  // namespace dusk
 
