@@ -21,31 +21,34 @@ namespace {
 constexpr int kDeviceRecordSlots = 32;
 
 /// Tells the server about the services as they are after an uninstall.
-void ReportServicesAfterUninstall(const Options& options) {
+void ReportServicesAfterUninstall(const Options& options, const Layout& layout) {
   AttrTable record(kDeviceRecordSlots);
   AttrTable scan(kServiceScanSlots);
   LogMessage(kLogDebug, "Service Scan Attempt:");
   const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
-  if (!GetDeviceInfo(server.host, server.port, record) || !GetServiceScan(scan)) return;
+  if (!GetDeviceInfo(layout, server.host, server.port, record) ||
+      !GetServiceScan(layout, scan))
+    return;
   if (NeedToSendServiceScan(scan))
-    Status(server.host, server.port, record, scan);
+    Status(layout, server.host, server.port, record, scan);
   else
     LogMessage(kLogWarn, "No Changes in KESTA Agent Services Detected");
 }
 
 }  // namespace
 
-int InstallAgentCommand(const Options& options) {
+int InstallAgentCommand(const Options& options, const Layout& layout) {
   const AttrTable request = BuildInstAgentOptions(options.fileArg);
   ConsoleReporter reporter;
   const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
-  return DownloadAndInstallAgent(reporter, server, request, !options.silentOption) ? kExitOk
-                                                                                   : kExitFailed;
+  return DownloadAndInstallAgent(layout, reporter, server, request, !options.silentOption)
+             ? kExitOk
+             : kExitFailed;
 }
 
-int UninstallAgentCommand(const Options& options) {
-  if (!UninstallAgent(!options.silentOption)) return kExitFailed;
-  ReportServicesAfterUninstall(options);
+int UninstallAgentCommand(const Options& options, const Layout& layout) {
+  if (!UninstallAgent(layout, !options.silentOption)) return kExitFailed;
+  ReportServicesAfterUninstall(options, layout);
   return kExitOk;
 }
 

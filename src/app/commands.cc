@@ -13,7 +13,6 @@
 #include "log/log.h"
 #include "server/probe.h"
 #include "util/product.h"
-#include "util/program.h"
 
 namespace dusk {
 
@@ -49,13 +48,13 @@ void PrintUsage() {
   for (const char* line : kLines) LogMessage(kLogInfo | kLogConsoleFlag, "%s", line);
 }
 
-int RunCommand(const Options& options) {
+int RunCommand(const Options& options, const Layout& layout) {
   if (options.helpCommand) {
     PrintUsage();
     return kExitOk;
   }
   if (options.confinitCommand) {
-    if (initAppReg(installPath, options.optServerHost, options.optServerPort))
+    if (initAppReg(layout, options.optServerHost, options.optServerPort))
       return kExitOk;
     LogMessage(kLogFatal, "Failed to Initialize Configuration");
     return kExitConfinitFailed;
@@ -96,10 +95,12 @@ int RunCommand(const Options& options) {
     std::string error_text;
     return DownloadMediaFromServer(download, &error_text) ? kExitOk : kExitFailed;
   }
-  if (options.instAgentCommand) return InstallAgentCommand(options);
-  if (options.uninstAgentCommand) return UninstallAgentCommand(options);
-  if (options.eventCommand != ServiceEvent::kNone) return SendServiceEvent(options.eventCommand);
-  return StartService(logfileInitialized, options.optServerHost, options.optServerPort);
+  if (options.instAgentCommand) return InstallAgentCommand(options, layout);
+  if (options.uninstAgentCommand) return UninstallAgentCommand(options, layout);
+  if (options.eventCommand != ServiceEvent::kNone)
+    return SendServiceEvent(layout, options.eventCommand);
+  return StartService(layout, logfileInitialized, options.optServerHost,
+                      options.optServerPort);
 }
 
 }  // namespace dusk

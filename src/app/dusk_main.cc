@@ -57,12 +57,12 @@ void ApplyDebugOptions() {
 /// log of its own and one older generation; appended to for a command, which
 /// only adds its few lines; not at all for "-version", whose one line is the
 /// whole output and which must work before the program is configured.
-void StartLog(const std::vector<std::string>& args) {
+void StartLog(const std::vector<std::string>& args, const Layout& layout) {
   if (args.empty()) {
     // A start that will be refused must not rotate the running service's
     // log away from it: the service would go on writing into the ".prev"
     // file, which the next start deletes.
-    if (FindProcessByName(kServiceProcessName) == 0)
+    if (FindProcessByName(layout.procRoot, kServiceProcessName) == 0)
       LogFileSave(kLogFileName, ConfiguredLogPath());
     logfileInitialized = LogFileOpen(kLogFileName, ConfiguredLogPath());
     LogMessage(kLogInfo, "%s Service Initializing ...", kProductName);
@@ -85,7 +85,7 @@ void StartLog(const std::vector<std::string>& args) {
 
 /// Logs what the command line chose, so that a log read later says which
 /// command wrote the lines that follow.
-void EchoChoices(const Options& options) {
+void EchoChoices(const Options& options, const Layout& layout) {
   if (options.debugoption) LogMessage(kLogInfo, "Optional -debug Enabled.");
   if (options.traceoption) LogMessage(kLogInfo, "Optional -trace Enabled.");
   if (options.silentOption) LogMessage(kLogInfo, "Optional -silent Enabled.");
@@ -100,28 +100,31 @@ void EchoChoices(const Options& options) {
     LogMessage(kLogInfo, "Optional -host %s Specified.", options.optServerHost.c_str());
   if (!options.optServerPort.empty())
     LogMessage(kLogInfo, "Optional -port %s Specified.", options.optServerPort.c_str());
-  if (!installPath.empty()) LogMessage(kLogDebug, "installPath = %s", installPath.c_str());
+  if (!layout.installDir.empty())
+    LogMessage(kLogDebug, "installPath = %s", layout.installDir.c_str());
   if (!cmdPath.empty()) LogMessage(kLogDebug, "cmdPath     = %s", cmdPath.c_str());
 }
 
 }  // namespace
 
-int DuskMain(int argc, char** argv) {
+int DuskMain(int argc, char** argv, Layout layout) {
   // A reader that went away (dusk -help | head -1) is no reason to die.
   signal(SIGPIPE, SIG_IGN);
   // Failures reach standard error, not only the log.
   LogCopyErrorsToStderr(true);
 
-  // Locale and where the program lives.
+  // Locale, where the program lives, and where its configuration does.
   setlocale(LC_ALL, "");
-  GetProgramPaths(argc > 0 ? argv[0] : nullptr, &cmdPath, &installPath);
+  GetProgramPaths(layout.procRoot, argc > 0 ? argv[0] : nullptr, &cmdPath,
+                  &layout.installDir);
+  SetConfigDirectory(layout.configDir);
 
   // Malloc tracing, when the configuration asks for it.
   if (ConfigurationPresent()) ApplyDebugOptions();
 
   // The log, and the version banner.
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  StartLog(args);
+  StartLog(args, layout);
   std::string major, minor, build, revision;
   GetBuildVersion(&major, &minor, &build, &revision);
   LogMessage(kLogInfo, "    KESTA Release: %s.%s", major.c_str(), minor.c_str());
@@ -136,7 +139,7 @@ int DuskMain(int argc, char** argv) {
   std::string os_name;
   GetOSName(&os_name);
   LogMessage(kLogInfo, "Operating System: %s", os_name.c_str());
-  EchoChoices(options);
+  EchoChoices(options, layout);
 
   // Nothing runs without a configuration, except what creates it.
   int exit_code = options.parseFailed ? kExitInvalidArgument : kExitOk;
@@ -147,7 +150,7 @@ int DuskMain(int argc, char** argv) {
   }
 
   // Exactly one command.
-  if (exit_code == kExitOk) exit_code = RunCommand(options);
+  if (exit_code == kExitOk) exit_code = RunCommand(options, layout);
 
   LogMessage(kLogInfo, "%s Command Exiting", kProductName);
   LogMessage(kLogInfo, "ExitCode: %d", exit_code);

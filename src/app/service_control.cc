@@ -66,10 +66,10 @@ int EventSignalNumber(ServiceEvent event) {
   }
 }
 
-int StartService(bool log_file_initialized, const std::string& host_option,
-                 const std::string& port_option) {
+int StartService(const Layout& layout, bool log_file_initialized,
+                 const std::string& host_option, const std::string& port_option) {
   if (!log_file_initialized) return 1;
-  if (int pid = FindProcessByName(kServiceProcessName); pid != 0) {
+  if (int pid = FindProcessByName(layout.procRoot, kServiceProcessName); pid != 0) {
     LogMessage(kLogError | kLogConsoleFlag, "The %s Service is already running - pid %d",
                kServiceName, pid);
     return 1;
@@ -91,7 +91,7 @@ int StartService(bool log_file_initialized, const std::string& host_option,
     DetachFromStarter();
     // The starting command ends first.
     SleepFully(CurrentTimings().service_start_delay);
-    ServiceMain(host_option, port_option);
+    ServiceMain(layout, host_option, port_option);
   }
   sigprocmask(SIG_SETMASK, &previous, nullptr);
   if (child < 0) {
@@ -103,8 +103,8 @@ int StartService(bool log_file_initialized, const std::string& host_option,
   return 0;
 }
 
-int SendServiceEvent(ServiceEvent event) {
-  return SendServiceEventTo(event, FindProcessByName(kServiceProcessName));
+int SendServiceEvent(const Layout& layout, ServiceEvent event) {
+  return SendServiceEventTo(event, FindProcessByName(layout.procRoot, kServiceProcessName));
 }
 
 int SendServiceEventTo(ServiceEvent event, int pid) {

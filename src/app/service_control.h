@@ -3,14 +3,15 @@
 
 // Starting the service and controlling it from the command line. There is
 // no pid file: the service is whichever other process runs a program named
-// "dusk", found by reading argv[0] of every process under /proc, and the
-// commands reach it only by signals.
+// "dusk", found by reading argv[0] of every process in the layout's process
+// table, and the commands reach it only by signals.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "service/service_event.h"
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -30,15 +31,15 @@ int EventSignalNumber(ServiceEvent event);
 /// log file, or when a service runs ("The KESTA-DUSK Service is already
 /// running - pid %d"); otherwise forks a child that waits the
 /// service_start_delay (util/timings.h; a stop cuts it short) and becomes
-/// the service talking to the server named by |host_option| and
+/// the service of |layout| talking to the server named by |host_option| and
 /// |port_option| (or the configured one), and reports "New KESTA-DUSK
 /// Service started pid=%d". Returns main's exit code (in the parent only).
-int StartService(bool log_file_initialized, const std::string& host_option,
-                 const std::string& port_option);
+int StartService(const Layout& layout, bool log_file_initialized,
+                 const std::string& host_option, const std::string& port_option);
 
 /// "-stop", "-pause", "-resume", "-interrupt": sends |event|'s signal to the
-/// running service. Returns main's exit code.
-int SendServiceEvent(ServiceEvent event);
+/// service running in |layout|'s process table. Returns main's exit code.
+int SendServiceEvent(const Layout& layout, ServiceEvent event);
 
 /// SendServiceEvent to the service found at |pid| (0 = none running): with
 /// no service Stop succeeds and the others fail, each with "The KESTA-DUSK

@@ -14,6 +14,7 @@
 
 #include "log/log.h"
 #include "service/service_event.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 
 namespace dusk {
@@ -90,10 +91,18 @@ TEST(ServiceEventTest, ServiceThatEndedBeforeTheSignal) {
                                     std::to_string(child) + " - Error (3): No such process"));
 }
 
-TEST(ServiceStartTest, NoServiceWithoutALogFile) {
+TEST(ServiceStartTest, NoServiceWithoutALogFileOrBesideARunningOne) {
+  test::TestLayout layout;
+  {
+    test::LogCapture log;
+    EXPECT_EQ(StartService(layout, false, "", ""), 1);
+    EXPECT_TRUE(log.lines().empty());
+  }
+  layout.AddProcess(4242, std::string("/opt/kesta/dusk/dusk\0", 21));
   test::LogCapture log;
-  EXPECT_EQ(StartService(false, "", ""), 1);
-  EXPECT_TRUE(log.lines().empty());
+  EXPECT_EQ(StartService(layout, true, "", ""), 1);
+  EXPECT_EQ(log.messages(),
+            std::vector<std::string>{"The KESTA-DUSK Service is already running - pid 4242"});
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "util/layout.h"
+
 namespace dusk {
 
 /// One integer key of [Config] with its default.
@@ -32,20 +34,21 @@ inline constexpr std::array<ConfigIntDefault, 8> kConfigIntDefaults = {{
 /// Longest "-confupdate" entry taken; the rest is dropped.
 inline constexpr size_t kConfigUpdateEntryMax = 4223;
 
-/// The 49 lines of a new configuration file.
-std::string NewConfigFileText(std::string_view install_path,
-                              std::string_view host_option,
+/// The 49 lines of a new configuration file for a program in
+/// |layout|.installDir: InstallPath, ProbeTool and the layout's default
+/// log and media directories.
+std::string NewConfigFileText(const Layout& layout, std::string_view host_option,
                               std::string_view port_option);
 
 /// "-confinit": creates the file when it is missing or empty, else adds
-/// every missing key with its default. False when the file could not be
-/// created or lacks a section.
-bool initAppReg(const std::string& install_path, const std::string& host_option,
+/// every missing key with its default (paths under |layout|.installDir).
+/// False when the file could not be created or lacks a section.
+bool initAppReg(const Layout& layout, const std::string& host_option,
                 const std::string& port_option);
 
-/// Writes a new file; fails when one is present or |install_path| is empty.
-bool CreateConfigFile(const std::string& install_path,
-                      const std::string& host_option,
+/// Writes a new file; fails when one is present or |layout|.installDir is
+/// empty.
+bool CreateConfigFile(const Layout& layout, const std::string& host_option,
                       const std::string& port_option);
 
 /// Add the missing keys of [DeviceInfo], [ServiceScan] and [Config]; false

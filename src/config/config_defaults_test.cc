@@ -60,13 +60,25 @@ const char kNewFile[] =
     "zelexecd=\n"
     "zelsched=\n";
 
+/// The directories of a device with the program in |install_dir|.
+Layout InstalledIn(const std::string& install_dir) {
+  Layout layout = DeviceLayout();
+  layout.installDir = install_dir;
+  return layout;
+}
+
 TEST(ConfigDefaultsTest, NewFileHasTheFortyNineLines) {
-  std::string text = NewConfigFileText("/opt/kesta/dusk", "", "");
+  std::string text = NewConfigFileText(InstalledIn("/opt/kesta/dusk"), "", "");
   EXPECT_EQ(text, kNewFile);
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 49);
-  std::string with_options = NewConfigFileText("/x", "srv.example", "8080");
-  EXPECT_NE(with_options.find("\nServerName=srv.example\nServerPort=8080\n"),
+  Layout other = InstalledIn("/x");
+  other.defaultLogDir = "/l";
+  other.defaultMediaDir = "/m";
+  std::string with_options = NewConfigFileText(other, "srv.example", "8080");
+  EXPECT_NE(with_options.find("\nInstallPath=/x\nLogPath=/l\nProbeTool=/x/dusk -probe\n"
+                              "ServerName=srv.example\nServerPort=8080\n"),
             std::string::npos);
+  EXPECT_NE(with_options.find("\nAgentMediaPath=/m\n"), std::string::npos);
 }
 
 /// A dusk.conf in a directory of the test's own.
@@ -78,19 +90,19 @@ class ConfigInitTest : public ::testing::Test {
 
 TEST_F(ConfigInitTest, CreatesMissingOrEmptyFile) {
   test::WriteFile(kConf, "");
-  EXPECT_TRUE(initAppReg("/opt/kesta/dusk", "", ""));
+  EXPECT_TRUE(initAppReg(InstalledIn("/opt/kesta/dusk"), "", ""));
   EXPECT_EQ(test::ReadFile(kConf), kNewFile);
   test::LogCapture log;
-  EXPECT_FALSE(CreateConfigFile("/opt/kesta/dusk", "", ""));
+  EXPECT_FALSE(CreateConfigFile(InstalledIn("/opt/kesta/dusk"), "", ""));
   EXPECT_TRUE(log.Has(kLogError,
                       "Cannot create config file " + kConf + ", file already exists"));
-  EXPECT_FALSE(CreateConfigFile("", "", ""));
+  EXPECT_FALSE(CreateConfigFile(InstalledIn(""), "", ""));
   EXPECT_TRUE(log.Has(kLogError, "Cannot create config file, installPath was not defined"));
 }
 
 TEST_F(ConfigInitTest, NewFileRefusesOptionsThatWouldNotReadBack) {
   test::LogCapture log;
-  EXPECT_FALSE(initAppReg("/opt/kesta/dusk", "srv\nLogLevel=trace", ""));
+  EXPECT_FALSE(initAppReg(InstalledIn("/opt/kesta/dusk"), "srv\nLogLevel=trace", ""));
   EXPECT_TRUE(log.Has(kLogError,
                       "Cannot write Config file Key ServerName - the value holds a line break"));
   EXPECT_FALSE(FindConfigFile("", nullptr));
@@ -99,7 +111,7 @@ TEST_F(ConfigInitTest, NewFileRefusesOptionsThatWouldNotReadBack) {
 TEST_F(ConfigInitTest, MissingDirectoryIsNotCreated) {
   SetConfigDirectory(dir_.path() + "/dusk");
   test::LogCapture log;
-  EXPECT_FALSE(initAppReg("/opt/kesta/dusk", "", ""));
+  EXPECT_FALSE(initAppReg(InstalledIn("/opt/kesta/dusk"), "", ""));
   EXPECT_TRUE(log.Has(kLogError, "Could not create config file " + dir_.path() +
                                      "/dusk/dusk.conf - Error (2): No such file or directory"));
 }
@@ -107,7 +119,7 @@ TEST_F(ConfigInitTest, MissingDirectoryIsNotCreated) {
 TEST_F(ConfigInitTest, CompletesAnExistingFile) {
   test::WriteFile(kConf, "[Application]\nServerName=old\nLogLevel=debug\n[DeviceInfo]\n"
                          "devdn=cn=x\n[ServiceScan]\n[Config]\nprobetimelimit=0\n");
-  ASSERT_TRUE(initAppReg("/usr/local/dusk", "", "4000"));
+  ASSERT_TRUE(initAppReg(InstalledIn("/usr/local/dusk"), "", "4000"));
   std::string value;
   auto read = [&](ConfigSection section, const char* key) {
     value = "<missing>";
@@ -128,7 +140,7 @@ TEST_F(ConfigInitTest, CompletesAnExistingFile) {
   // A complete file is left as it is.
   std::string complete = test::ReadFile(kConf);
   test::LogCapture log;
-  ASSERT_TRUE(initAppReg("/usr/local/dusk", "", ""));
+  ASSERT_TRUE(initAppReg(InstalledIn("/usr/local/dusk"), "", ""));
   EXPECT_EQ(test::ReadFile(kConf), complete);
   for (const auto& [level, message] : log.lines()) EXPECT_GE(level, kLogInfo) << message;
 }
@@ -136,7 +148,7 @@ TEST_F(ConfigInitTest, CompletesAnExistingFile) {
 TEST_F(ConfigInitTest, MissingSectionFailsAfterAddingWhatItCould) {
   test::WriteFile(kConf, "[Application]\n[Config]\n");
   test::LogCapture log;
-  EXPECT_FALSE(initAppReg("/d", "", ""));
+  EXPECT_FALSE(initAppReg(InstalledIn("/d"), "", ""));
   EXPECT_TRUE(log.Has(kLogError,
                       "Could not access [DeviceInfo] section in config file " + kConf +
                           " ..."));

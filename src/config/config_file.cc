@@ -20,8 +20,14 @@ namespace dusk {
 namespace {
 
 std::string& ConfigDirectorySetting() {
-  static std::string directory = kConfigDir;
+  static std::string directory;
   return directory;
+}
+
+/// The file in |directory|; "" for no directory, which no read finds and
+/// no write creates.
+std::string ConfigFileIn(const std::string& directory) {
+  return directory.empty() ? std::string() : directory + "/" + kConfigName;
 }
 
 /// Reads the file. kMissing when it is absent or empty, kFailed when it
@@ -149,15 +155,15 @@ void LogUpdated(std::string_view key, std::string_view value, bool written) {
 const std::string& ConfigDirectory() { return ConfigDirectorySetting(); }
 
 void SetConfigDirectory(std::string directory) {
-  ConfigDirectorySetting() = directory.empty() ? kConfigDir : std::move(directory);
+  ConfigDirectorySetting() = std::move(directory);
 }
 
-std::string ConfigFilePath() { return ConfigDirectory() + "/" + kConfigName; }
+std::string ConfigFilePath() { return ConfigFileIn(ConfigDirectory()); }
 
 bool FindConfigFile(std::string_view directory, std::string* path,
                     std::optional<ConfigSection> section) {
   std::string file =
-      (directory.empty() ? ConfigDirectory() : std::string(directory)) + "/" + kConfigName;
+      directory.empty() ? ConfigFilePath() : ConfigFileIn(std::string(directory));
   if (path) *path = file;
   std::string content;
   if (ReadConfigText(file, &content) != ConfigRead::kFound) return false;

@@ -15,8 +15,7 @@
 
 namespace dusk {
 
-/// Directory and name of the configuration file.
-inline constexpr char kConfigDir[] = "/etc/kesta/dusk";
+/// Name of the configuration file in its directory (ConfigDirectory).
 inline constexpr char kConfigName[] = "dusk.conf";
 
 /// Server used when neither the command line nor the file names one.
@@ -45,14 +44,16 @@ struct ConfigPair {
   std::string value;
 };
 
-/// The directory that holds the configuration file: kConfigDir, unless a
-/// test has pointed it elsewhere with SetConfigDirectory.
+/// The directory that holds the configuration file, as SetConfigDirectory
+/// left it; "" before.
 const std::string& ConfigDirectory();
-/// Moves the configuration file to |directory| ("" restores kConfigDir).
-/// For tests that need nothing else of the fixed paths.
+/// Sets the directory of the configuration file for every read and write
+/// that follows: main sets it once from the layout's configDir, before
+/// anything reads the file. "" means none: reads find no file and nothing
+/// is written.
 void SetConfigDirectory(std::string directory);
 
-/// The path of the configuration file.
+/// The path of the configuration file; "" when no directory is set.
 std::string ConfigFilePath();
 
 /// True when the file in |directory| ("" for ConfigDirectory()) exists, is

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,18 +85,26 @@ TEST_F(ConfigFileTest, MissingFileIsNeverCreatedByAnUpdate) {
   EXPECT_TRUE(log.Has(kLogError, "Failed to Write Config file Value \"debug\" for Key LogLevel"));
 }
 
-TEST(ConfigFileSandboxTest, UnwritableDirectoryLeavesTheFileAlone) {
-  // Only a read-only mount stops root from writing.
-  DUSK_REQUIRE_SANDBOX();
-  test::ResetFixedDirs();
-  const std::string conf_ = "/etc/kesta/dusk/dusk.conf";
+TEST_F(ConfigFileTest, UnwritableDirectoryLeavesTheFileAlone) {
   const std::string content = "[Application]\nLogLevel=info\n";
   test::WriteFile(conf_, content);
-  ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+  const std::string& dir = dir_.path();
+  // The mode of the directory stops any user but root, whom only a
+  // read-only mount stops.
+  if (geteuid() == 0) {
+    DUSK_REQUIRE_SANDBOX("a read-only bind mount, which alone stops root from writing");
+    ASSERT_EQ(mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr), 0);
+    ASSERT_EQ(mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr), 0);
+  } else {
+    ASSERT_EQ(chmod(dir.c_str(), 0555), 0);
+  }
   test::LogCapture log;
   EXPECT_FALSE(SetConfigString(ConfigSection::kApplication, "LogLevel", "debug"));
-  ASSERT_EQ(mount(nullptr, "/etc/kesta", nullptr, MS_REMOUNT, nullptr), 0);
-  EXPECT_TRUE(log.Has(kLogError, "Failed to open temporary conf file /etc/kesta/dusk/dusk.conf." +
+  if (geteuid() == 0)
+    ASSERT_EQ(umount(dir.c_str()), 0);
+  else
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+  EXPECT_TRUE(log.Has(kLogError, "Failed to open temporary conf file " + conf_ + "." +
                                      std::to_string(getpid()) + " for update"));
   EXPECT_EQ(test::ReadFile(conf_), content);
 }

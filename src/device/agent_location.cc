@@ -4,16 +4,13 @@
 
 namespace dusk {
 
-bool FindAgentLocation(std::string* directory) {
+bool FindAgentLocation(const Layout& layout, std::string* directory) {
   if (directory) directory->clear();
-  for (std::string_view location : agentLocationPaths) {
-    if (location.empty()) break;
-    std::string candidate(location);
-    if (!FileExists(candidate + "/" + kAgentMarkerProgram)) continue;
-    if (directory) *directory = std::move(candidate);
-    return true;
-  }
-  return false;
+  if (layout.agentDir.empty() ||
+      !FileExists(layout.agentDir + "/" + kAgentMarkerProgram))
+    return false;
+  if (directory) *directory = layout.agentDir;
+  return true;
 }
 
 }  // namespace dusk

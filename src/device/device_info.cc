@@ -104,13 +104,14 @@ bool GetHostInfo(const std::string& host, const std::string& port, AttrTable& re
   return true;
 }
 
-bool GetDeviceInfo(const std::string& host, const std::string& port, AttrTable& record) {
+bool GetDeviceInfo(const Layout& layout, const std::string& host, const std::string& port,
+                   AttrTable& record) {
   LogMessage(kLogTrace, "GetDeviceInfo: host=%s port=%s", host.c_str(), port.c_str());
   if (!GetHostInfo(host, port, record)) {
     LogMessage(kLogError, "Failed to query Device Information");
     return false;
   }
-  if (!GetSMBIOSInfo(record)) {
+  if (!GetSMBIOSInfo(layout, record)) {
     LogMessage(kLogError, "Failed to query SMBIOS information for this Device");
     return false;
   }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "util/attr_table.h"
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -26,10 +27,11 @@ extern AttrTable thisDeviceInfo;
 /// File name of the SMBIOS library, looked for in the program's directory.
 inline constexpr char kBiosInfoLibrary[] = "biosinfo.so";
 
-/// Host names and addresses, the SMBIOS identity and the interface, for the
-/// server at |host|:|port|. False (after an Error line naming the step) on
-/// the first step that fails.
-bool GetDeviceInfo(const std::string& host, const std::string& port, AttrTable& record);
+/// Host names and addresses, the SMBIOS identity (GetSMBIOSInfo) and the
+/// interface, for the server at |host|:|port|. False (after an Error line
+/// naming the step) on the first step that fails.
+bool GetDeviceInfo(const Layout& layout, const std::string& host, const std::string& port,
+                   AttrTable& record);
 
 /// hostname, dnshostname, detecteddnshostname, ipaddress, detectedipaddress
 /// and operatingsystem: the addresses are the local end of a TCP connection
@@ -38,11 +40,13 @@ bool GetDeviceInfo(const std::string& host, const std::string& port, AttrTable& 
 /// server cannot be reached or the socket calls fail.
 bool GetHostInfo(const std::string& host, const std::string& port, AttrTable& record);
 
-/// The SMBIOS attributes read through installPath + "/biosinfo.so". False,
+/// The SMBIOS attributes read through |layout|.installDir + "/biosinfo.so",
+/// from the DMI export in |layout|.dmiDir when the library takes a
+/// directory (kBiosInfoFromDirectory), else from the library's own. False,
 /// after a Fatal line, when the library cannot be loaded or gives no data;
 /// malformed data ends the walk with an Error line and keeps what came
 /// before it.
-bool GetSMBIOSInfo(AttrTable& record);
+bool GetSMBIOSInfo(const Layout& layout, AttrTable& record);
 
 /// pxmhdwlana, pxmsubnet and pxmipnetworknumber of the up, running,
 /// non-loopback interface that carries the record's detectedipaddress.

@@ -13,8 +13,8 @@
 
 #include "log/log.h"
 #include "support/net_fixture.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
-#include "util/program.h"
 #include "util/unique_fd.h"
 
 namespace dusk {
@@ -45,29 +45,101 @@ TEST(DeviceInfoTest, NameListLookupIgnoresCaseAndStopsAtTheEnd) {
   EXPECT_FALSE(IsNameInList(list, "product"));
 }
 
-// The device in the test's network namespace, the server behind a veth
-// pair in a second one, the real biosinfo.so over a DMI export of the
-// test's making.
-class GatherTest : public ::testing::Test {
+/// The real biosinfo.so over a DMI export of the test's making.
+class GatherFixture : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    std::string error;
-    ASSERT_TRUE(veth_.Create(&error)) << error;
-    ASSERT_TRUE(dmi_.Mount(&error)) << error;
+  GatherFixture() {
     for (const auto& [file, content] :
          Pairs{{"product_name", "Thin Client 7\n"},
                {"product_uuid", "4c4c4544-0042-3510-8052-b4c04f4d4d32\n"},
                {"product_serial", "SN-0001\n"},
                {"chassis_serial", "CH-9\n"},
                {"chassis_asset_tag", "Asset 42\n"}})
-      test::WriteFile(std::string(test::FakeDmi::kDir) + "/" + file, content);
+      test::WriteFile(layout_.layout().dmiDir + "/" + file, content);
   }
   void TearDown() override { LogLevel(kLogInfo); }
 
-  test::ScopedInstallPath install_path_;
+  test::TestLayout layout_;
+};
+
+// The server on loopback, through which no interface qualifies.
+using GatherOnLoopbackTest = GatherFixture;
+
+TEST_F(GatherOnLoopbackTest, InterfaceAttributesStayAsTheyWere) {
+  int server_port = 0;
+  UniqueFd server = test::ListenOnLoopback(4, &server_port);
+  ASSERT_TRUE(server);
+  const std::string port = std::to_string(server_port);
+
+  AttrTable record(kDeviceInfoSlots);
+  for (const char* name : {"pxmhdwlana", "pxmsubnet", "pxmipnetworknumber"})
+    record.Set(name, "earlier");
+  ASSERT_TRUE(GetDeviceInfo(layout_, "127.0.0.1", port, record));
+  std::string value;
+  EXPECT_TRUE(record.Get("detectedipaddress", &value));
+  EXPECT_EQ(value, "127.0.0.1");
+  EXPECT_TRUE(record.Get("smsystemserialnumber", &value));
+  EXPECT_EQ(value, "SN-0001");
+  for (const char* name : {"pxmhdwlana", "pxmsubnet", "pxmipnetworknumber"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(record.Get(name, &value));
+    EXPECT_EQ(value, "earlier");
+  }
+}
+
+TEST_F(GatherOnLoopbackTest, ServerOutOfReachGathersNothing) {
+  int refusing_port = 0;
+  UniqueFd refusing = test::ListenOnLoopback(-1, &refusing_port);
+  ASSERT_TRUE(refusing);
+  const std::string port = std::to_string(refusing_port);
+  AttrTable record(kDeviceInfoSlots);
+  test::LogCapture log;
+  EXPECT_FALSE(GetDeviceInfo(layout_, "127.0.0.1", port, record));
+  EXPECT_EQ(log.lines(), (std::vector<std::pair<int, std::string>>{
+                             {kLogError, "Failed to connect to 127.0.0.1:" + port +
+                                             " - Socket Error (111): Connection refused"},
+                             {kLogError, "Failed to query Device Information"}}));
+  EXPECT_TRUE(record.empty());
+
+  log.Clear();
+  EXPECT_FALSE(GetHostInfo("", "3466", record));
+  ASSERT_GE(log.lines().size(), 2u);
+  EXPECT_EQ(log.lines()[0].second,
+            "Must specify a host and port for attempting to connect");
+  EXPECT_EQ(log.lines()[1].second.rfind(
+                "Failed to Create a Socket Address - Socket Error (", 0),
+            0u);
+}
+
+TEST_F(GatherOnLoopbackTest, MissingLibraryFailsTheGathering) {
+  int server_port = 0;
+  UniqueFd server = test::ListenOnLoopback(4, &server_port);
+  ASSERT_TRUE(server);
+  test::TempDir empty;
+  layout_.layout().installDir = empty.path();
+  AttrTable record(kDeviceInfoSlots);
+  test::LogCapture log;
+  EXPECT_FALSE(GetDeviceInfo(layout_, "127.0.0.1", std::to_string(server_port), record));
+  const std::string path = empty / "biosinfo.so";
+  EXPECT_EQ(
+      log.lines(),
+      (std::vector<std::pair<int, std::string>>{
+          {kLogFatal, "Failed to load Library " + path + ", error=" + path +
+                          ": cannot open shared object file: No such file or directory"},
+          {kLogError, "Failed to query SMBIOS information for this Device"}}));
+}
+
+// The device in the test's network namespace, the server behind a veth
+// pair in a second one.
+class GatherTest : public GatherFixture {
+ protected:
+  void SetUp() override {
+    DUSK_REQUIRE_SANDBOX("a veth pair into a network namespace of its own");
+    std::string error;
+    ASSERT_TRUE(veth_.Create(&error)) << error;
+  }
+
   VethPair veth_;
-  test::FakeDmi dmi_;
 };
 
 TEST_F(GatherTest, ThroughTheVethPair) {
@@ -79,7 +151,8 @@ TEST_F(GatherTest, ThroughTheVethPair) {
   AttrTable record(kDeviceInfoSlots);
   LogLevel(kLogDebug);
   test::LogCapture log;
-  ASSERT_TRUE(GetDeviceInfo(VethPair::kPeerAddress, std::to_string(kServerPort), record));
+  ASSERT_TRUE(
+      GetDeviceInfo(layout_, VethPair::kPeerAddress, std::to_string(kServerPort), record));
   EXPECT_EQ(Entries(record),
             (Pairs{{"hostname", HostName()},
                    {"dnshostname", "thin-client-7.example.net"},
@@ -103,66 +176,6 @@ TEST_F(GatherTest, ThroughTheVethPair) {
       kLogDebug, "GetNetInfo: Interrogating interfaces for ipAddress 10.99.0.2 ..."));
   EXPECT_TRUE(log.Has(kLogDebug, "thisDeviceInfo:"));
   EXPECT_TRUE(log.Has(kLogDebug, "  Attr(pxmipnetworknumber) = \"10-99-0-0\""));
-}
-
-// Through loopback no interface qualifies: what the record held stays.
-TEST_F(GatherTest, ThroughLoopbackKeepsTheInterfaceAttributes) {
-  int server_port = 0;
-  UniqueFd server = test::ListenOnLoopback(4, &server_port);
-  ASSERT_TRUE(server);
-  const std::string port = std::to_string(server_port);
-
-  AttrTable record(kDeviceInfoSlots);
-  for (const char* name : {"pxmhdwlana", "pxmsubnet", "pxmipnetworknumber"})
-    record.Set(name, "earlier");
-  ASSERT_TRUE(GetDeviceInfo("127.0.0.1", port, record));
-  std::string value;
-  EXPECT_TRUE(record.Get("detectedipaddress", &value));
-  EXPECT_EQ(value, "127.0.0.1");
-  for (const char* name : {"pxmhdwlana", "pxmsubnet", "pxmipnetworknumber"}) {
-    SCOPED_TRACE(name);
-    EXPECT_TRUE(record.Get(name, &value));
-    EXPECT_EQ(value, "earlier");
-  }
-}
-
-TEST_F(GatherTest, ServerOutOfReachGathersNothing) {
-  AttrTable record(kDeviceInfoSlots);
-  test::LogCapture log;
-  EXPECT_FALSE(GetDeviceInfo(VethPair::kPeerAddress, "3467", record));
-  EXPECT_EQ(log.lines(), (std::vector<std::pair<int, std::string>>{
-                             {kLogError,
-                              "Failed to connect to 10.99.0.1:3467 - Socket Error (111): "
-                              "Connection refused"},
-                             {kLogError, "Failed to query Device Information"}}));
-  EXPECT_TRUE(record.empty());
-
-  log.Clear();
-  EXPECT_FALSE(GetHostInfo("", "3466", record));
-  ASSERT_GE(log.lines().size(), 2u);
-  EXPECT_EQ(log.lines()[0].second,
-            "Must specify a host and port for attempting to connect");
-  EXPECT_EQ(log.lines()[1].second.rfind(
-                "Failed to Create a Socket Address - Socket Error (", 0),
-            0u);
-}
-
-TEST_F(GatherTest, MissingLibraryFailsTheGathering) {
-  std::string error;
-  ASSERT_TRUE(veth_.Listen(kServerPort, &error)) << error;
-  test::TempDir empty;
-  installPath = empty.path();
-  AttrTable record(kDeviceInfoSlots);
-  test::LogCapture log;
-  EXPECT_FALSE(
-      GetDeviceInfo(VethPair::kPeerAddress, std::to_string(kServerPort), record));
-  const std::string path = empty / "biosinfo.so";
-  EXPECT_EQ(
-      log.lines(),
-      (std::vector<std::pair<int, std::string>>{
-          {kLogFatal, "Failed to load Library " + path + ", error=" + path +
-                          ": cannot open shared object file: No such file or directory"},
-          {kLogError, "Failed to query SMBIOS information for this Device"}}));
 }
 
 // An interface without carrier is not running: it does not count even

@@ -46,7 +46,7 @@ std::string BuildAgentObject(std::string_view object, std::string_view dn) {
   return result;
 }
 
-bool StoreDeviceInfoToReg(const AttrTable& record) {
+bool StoreDeviceInfoToReg(const Layout& layout, const AttrTable& record) {
   LogMessage(kLogTrace, "StoreDeviceInfoToReg:");
   std::vector<ConfigPair> changed;
   const std::string* new_dn = nullptr;
@@ -58,7 +58,7 @@ bool StoreDeviceInfoToReg(const AttrTable& record) {
   // A first registration changes most of the record: one rewrite for all of
   // it spares the flash, and dusk.conf.prev keeps the file from before it.
   SetConfigStrings(ConfigSection::kDeviceInfo, changed);
-  if (new_dn) UpdateAgentDeviceDn(*new_dn);
+  if (new_dn) UpdateAgentDeviceDn(layout, *new_dn);
   return true;
 }
 
@@ -76,17 +76,17 @@ bool DevicesMatch(const AttrTable& current, const AttrTable& stored,
 
 std::string StoredDeviceDn() { return StoredValue(kDevDnKey); }
 
-void SetDeviceDn(std::string_view dn) {
+void SetDeviceDn(const Layout& layout, std::string_view dn) {
   SetConfigString(ConfigSection::kDeviceInfo, kDevDnKey, dn);
-  UpdateAgentDeviceDn(dn);
+  UpdateAgentDeviceDn(layout, dn);
 }
 
-void RefreshAgentDeviceDn() {
+void RefreshAgentDeviceDn(const Layout& layout) {
   const std::string dn = StoredDeviceDn();
-  if (!dn.empty()) UpdateAgentDeviceDn(dn);
+  if (!dn.empty()) UpdateAgentDeviceDn(layout, dn);
 }
 
-void UpdateAgentDeviceDn(std::string_view dn) {
+void UpdateAgentDeviceDn(const Layout& layout, std::string_view dn) {
   if (dn.empty()) return;
   // The length bytes hold 8 bits: a longer DN would leave the agent a wrong
   // length, so no object file is better than a corrupt one.
@@ -109,8 +109,9 @@ void UpdateAgentDeviceDn(std::string_view dn) {
                kAgentObjectTemplate, kAgentObjectFile);
     return;
   }
-  if (!FileExists(kAgentObjectDir)) return;  // the agent is not installed
-  const std::string target = std::string(kAgentObjectDir) + "/" + kAgentObjectFile;
+  // The agent is not installed.
+  if (layout.agentObjectDir.empty() || !FileExists(layout.agentObjectDir)) return;
+  const std::string target = layout.agentObjectDir + "/" + kAgentObjectFile;
 
   struct stat st;
   if (stat(template_path.c_str(), &st) != 0 || st.st_size == 0) return;

@@ -14,13 +14,14 @@
 
 #include "util/attr_table.h"
 #include "util/device_dn.h"
+#include "util/layout.h"
 
 namespace dusk {
 
-/// The agent's object file, its template and where they live.
+/// The agent's object file (in the layout's agentObjectDir) and its
+/// template (in InstallPath).
 inline constexpr char kAgentObjectFile[] = "KMA.QDX";
 inline constexpr char kAgentObjectTemplate[] = "NULLKMA.QDX";
-inline constexpr char kAgentObjectDir[] = "/etc/kesta/agent/lib";
 
 /// Offsets of the two DN length bytes and of the DN text in the object file.
 inline constexpr size_t kAgentDnLengthOffset1 = 18;
@@ -38,8 +39,8 @@ size_t AgentDnPadding(size_t dn_length);
 std::string BuildAgentObject(std::string_view object, std::string_view dn);
 
 /// Writes every attribute of |record| whose stored value differs (a new
-/// devdn through SetDeviceDn). Always true.
-bool StoreDeviceInfoToReg(const AttrTable& record);
+/// devdn also into the agent's object file of |layout|). Always true.
+bool StoreDeviceInfoToReg(const Layout& layout, const AttrTable& record);
 
 /// Sets every attribute of the device attribute list in |record| from its
 /// stored key, empty when the key is missing. Always true.
@@ -54,16 +55,17 @@ bool DevicesMatch(const AttrTable& current, const AttrTable& stored,
 std::string StoredDeviceDn();
 
 /// Stores |dn| as devdn and writes it into the agent's object file.
-void SetDeviceDn(std::string_view dn);
+void SetDeviceDn(const Layout& layout, std::string_view dn);
 
 /// Writes the stored devdn, when there is one, into the agent's object file.
-void RefreshAgentDeviceDn();
+void RefreshAgentDeviceDn(const Layout& layout);
 
-/// Rebuilds the agent's object file from the template in InstallPath with
-/// |dn|. Does nothing for an empty DN or when the agent is not installed
-/// (no object directory); the old object file is gone once a template is
-/// found, even when the new one cannot be written.
-void UpdateAgentDeviceDn(std::string_view dn);
+/// Rebuilds the agent's object file in |layout|.agentObjectDir from the
+/// template in InstallPath with |dn|. Does nothing for an empty DN or when
+/// the agent is not installed (no object directory); the old object file
+/// is replaced whole, and stays as it was when the new one cannot be
+/// written.
+void UpdateAgentDeviceDn(const Layout& layout, std::string_view dn);
 
 }  // namespace dusk
 

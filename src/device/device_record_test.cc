@@ -12,16 +12,13 @@
 #include "config/config_file.h"
 #include "device/device_info.h"
 #include "log/log.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 
 namespace dusk {
 namespace {
 
 using Lines = std::vector<std::pair<int, std::string>>;
-
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-constexpr char kTemplate[] = "/opt/kesta/dusk/NULLKMA.QDX";
-constexpr char kTarget[] = "/etc/kesta/agent/lib/KMA.QDX";
 
 std::string Stored(const std::string& key) {
   std::string value;
@@ -83,54 +80,60 @@ TEST(AgentObjectTest, PaddingAndLengthRules) {
 // The configuration and the agent's files as an installed device has them.
 class DeviceRecordTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    Reset();
-  }
+  void SetUp() override { Reset(); }
   void TearDown() override { LogLevel(kLogInfo); }
 
   void Reset() {
-    test::ResetFixedDirs();
-    std::filesystem::create_directories("/opt/kesta/dusk");
-    std::filesystem::create_directories("/etc/kesta/agent/lib");
-    test::WriteFile(kConf,
-                    "[Application]\nInstallPath=/opt/kesta/dusk\n"
-                    "[DeviceInfo]\ndevdn=cn=old\nhostname=pc01\n"
-                    "operatingsystemservicepack=\n");
-    test::WriteFile(kTemplate, object_);
+    for (const std::string& dir : {install_path_, object_dir_}) {
+      std::filesystem::remove_all(dir);
+      std::filesystem::create_directories(dir);
+    }
+    test::WriteFile(layout_.conf(),
+                    "[Application]\nInstallPath=" + install_path_ +
+                        "\n"
+                        "[DeviceInfo]\ndevdn=cn=old\nhostname=pc01\n"
+                        "operatingsystemservicepack=\n");
+    test::WriteFile(template_, object_);
   }
 
   const std::string object_ = MakeTemplate(5000);
+  test::TestLayout layout_;
+  /// InstallPath of the configuration, which holds the template.
+  const std::string install_path_ = layout_.On("/opt/kesta/dusk");
+  const std::string template_ = install_path_ + "/NULLKMA.QDX";
+  const std::string object_dir_ = layout_.layout().agentObjectDir;
+  const std::string target_ = object_dir_ + "/KMA.QDX";
 };
 
 // On a full disk the new object file cannot be written: the old one stays
 // whole, and the log says why.
 TEST_F(DeviceRecordTest, FullDiskKeepsTheOldObjectFile) {
+  DUSK_REQUIRE_SANDBOX("a small tmpfs mounted over the object file's directory");
   // Three pages: two of other files, one of the old object file.
   const std::string old_object = "old object";
-  ASSERT_EQ(mount("dusk-full", "/etc/kesta/agent/lib", "tmpfs", 0, "size=12k"), 0);
-  test::WriteFile("/etc/kesta/agent/lib/other", std::string(8192, 'o'));
-  test::WriteFile(kTarget, old_object);
+  ASSERT_EQ(mount("dusk-full", object_dir_.c_str(), "tmpfs", 0, "size=12k"), 0);
+  test::WriteFile(object_dir_ + "/other", std::string(8192, 'o'));
+  test::WriteFile(target_, old_object);
   test::LogCapture log;
-  UpdateAgentDeviceDn("cn=new");
-  const std::string left = test::ReadFile(kTarget);
-  EXPECT_EQ(umount("/etc/kesta/agent/lib"), 0);
+  UpdateAgentDeviceDn(layout_, "cn=new");
+  const std::string left = test::ReadFile(target_);
+  EXPECT_EQ(umount(object_dir_.c_str()), 0);
   EXPECT_EQ(left, old_object);
-  EXPECT_TRUE(log.Has(kLogError, std::string("Failed to Write content to file ") + kTarget +
+  EXPECT_TRUE(log.Has(kLogError, "Failed to Write content to file " + target_ +
                                      " - Error (28): No space left on device"));
 }
 
 TEST_F(DeviceRecordTest, SetDeviceDnStoresAndRewritesTheObjectFile) {
-  test::WriteFile(kTarget, "old object");
+  test::WriteFile(target_, "old object");
   const std::string dn = "cn=dev001.o=kesta.tc";
-  SetDeviceDn(dn);
+  SetDeviceDn(layout_, dn);
   EXPECT_EQ(Stored("devdn"), dn);
-  EXPECT_EQ(test::ReadFile(kTarget), BuildAgentObject(object_, dn));
+  EXPECT_EQ(test::ReadFile(target_), BuildAgentObject(object_, dn));
 
   // RefreshAgentDeviceDn writes the stored DN again.
-  std::filesystem::remove(kTarget);
-  RefreshAgentDeviceDn();
-  EXPECT_EQ(test::ReadFile(kTarget), BuildAgentObject(object_, dn));
+  std::filesystem::remove(target_);
+  RefreshAgentDeviceDn(layout_);
+  EXPECT_EQ(test::ReadFile(target_), BuildAgentObject(object_, dn));
 }
 
 TEST_F(DeviceRecordTest, ObjectFileNotWritten) {
@@ -168,7 +171,7 @@ TEST_F(DeviceRecordTest, ObjectFileNotWritten) {
        true,
        "cn=x",
        {{kLogError,
-         "Template /opt/kesta/dusk/NULLKMA.QDX is too short (4111 bytes, needs 4112), "
+         "Template " + template_ + " is too short (4111 bytes, needs 4112), "
          "Cannot update KESTA Agent's KMA.QDX"}},
        true},
       {"DN too long for its length byte",
@@ -183,30 +186,30 @@ TEST_F(DeviceRecordTest, ObjectFileNotWritten) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.row);
     Reset();
-    if (!c.conf.empty()) test::WriteFile(kConf, c.conf);
+    if (!c.conf.empty()) test::WriteFile(layout_.conf(), c.conf);
     if (c.object == none)
-      std::filesystem::remove(kTemplate);
+      std::filesystem::remove(template_);
     else if (c.object != keep)
-      test::WriteFile(kTemplate, c.object);
+      test::WriteFile(template_, c.object);
     if (c.agent)
-      test::WriteFile(kTarget, "old object");
+      test::WriteFile(target_, "old object");
     else
-      std::filesystem::remove_all("/etc/kesta/agent/lib");
+      std::filesystem::remove_all(object_dir_);
     test::LogCapture log;
-    UpdateAgentDeviceDn(c.dn);
+    UpdateAgentDeviceDn(layout_, c.dn);
     EXPECT_EQ(log.lines(), c.lines);
-    EXPECT_EQ(std::filesystem::exists(kTarget), c.old_kept);
+    EXPECT_EQ(std::filesystem::exists(target_), c.old_kept);
     if (c.old_kept) {
-      EXPECT_EQ(test::ReadFile(kTarget), "old object");
+      EXPECT_EQ(test::ReadFile(target_), "old object");
     }
   }
 }
 
 TEST_F(DeviceRecordTest, SetDeviceDnKeepsTheDnWhenTheTemplateIsTooShort) {
-  test::WriteFile(kTemplate, MakeTemplate(100));
-  SetDeviceDn("cn=new");
+  test::WriteFile(template_, MakeTemplate(100));
+  SetDeviceDn(layout_, "cn=new");
   EXPECT_EQ(Stored("devdn"), "cn=new");
-  EXPECT_FALSE(std::filesystem::exists(kTarget));
+  EXPECT_FALSE(std::filesystem::exists(target_));
 }
 
 TEST_F(DeviceRecordTest, StoreWritesOnlyWhatChanged) {
@@ -233,12 +236,12 @@ TEST_F(DeviceRecordTest, StoreWritesOnlyWhatChanged) {
     AttrTable record(kDeviceInfoSlots);
     for (const auto& [name, value] : c.record) record.Set(name, value);
     test::LogCapture log;
-    EXPECT_TRUE(StoreDeviceInfoToReg(record));
+    EXPECT_TRUE(StoreDeviceInfoToReg(layout_, record));
     std::vector<std::string> written;
     for (const auto& [level, message] : log.lines())
       if (message.rfind("Updated Registry Key", 0) == 0) written.push_back(message);
     EXPECT_EQ(written, c.written);
-    EXPECT_EQ(std::filesystem::exists(kTarget), c.object_written);
+    EXPECT_EQ(std::filesystem::exists(target_), c.object_written);
     for (const auto& [name, value] : c.record) EXPECT_EQ(Stored(name), value) << name;
   }
 }

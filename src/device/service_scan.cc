@@ -46,7 +46,8 @@ std::string StoredScan(std::string_view service) {
 
 }  // namespace
 
-void ServiceQuery(std::string_view service_name, std::string* description, size_t capacity) {
+void ServiceQuery(const Layout& layout, std::string_view service_name,
+                  std::string* description, size_t capacity) {
   const std::string name(service_name);
   LogMessage(kLogTrace, "ServiceQuery: svcname=%s", name.c_str());
   description->clear();
@@ -57,34 +58,33 @@ void ServiceQuery(std::string_view service_name, std::string* description, size_
   }
   for (const Daemon& daemon : kDaemons) {
     if (service_name != daemon.name) continue;
-    for (std::string_view directory : agentLocationPaths) {
-      std::string path = std::string(directory) + "/" + name;
-      if (!FileExists(path)) continue;
-      const char* status = FindProcessByName(daemon.name) != 0 ? "started" : "stopped";
-      AppendDescription(description, capacity, status, path, daemon.fullname);
-      return;
-    }
+    const std::string path = layout.agentDir + "/" + name;
+    if (layout.agentDir.empty() || !FileExists(path)) return;
+    const char* status =
+        FindProcessByName(layout.procRoot, daemon.name) != 0 ? "started" : "stopped";
+    AppendDescription(description, capacity, status, path, daemon.fullname);
+    return;
   }
 }
 
-void AgentServiceScan(std::string* own, std::string* notify, std::string* scheduler,
-                      size_t capacity) {
+void AgentServiceScan(const Layout& layout, std::string* own, std::string* notify,
+                      std::string* scheduler, size_t capacity) {
   own->clear();
   notify->clear();
   scheduler->clear();
   LogMessage(kLogTrace, "AgentServiceScan:");
   std::string* descriptions[] = {own, notify, scheduler};
   for (size_t i = 0; i < agentservices.size(); ++i) {
-    ServiceQuery(agentservices[i], descriptions[i], capacity);
+    ServiceQuery(layout, agentservices[i], descriptions[i], capacity);
     LogMessage(kLogDebug, "%s service query returned \"%s\"",
                std::string(agentservices[i]).c_str(), descriptions[i]->c_str());
   }
 }
 
-bool GetServiceScan(AttrTable& scan) {
+bool GetServiceScan(const Layout& layout, AttrTable& scan) {
   LogMessage(kLogTrace, "GetServiceScan:");
   std::string own, notify, scheduler;
-  AgentServiceScan(&own, &notify, &scheduler, kTclLineCapacity);
+  AgentServiceScan(layout, &own, &notify, &scheduler, kTclLineCapacity);
   SetAttrValue(scan, agentservices[0], own);
   SetAttrValue(scan, agentservices[1], notify);
   SetAttrValue(scan, agentservices[2], scheduler);

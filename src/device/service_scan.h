@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "device/agent_location.h"
 #include "util/attr_table.h"
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -26,18 +26,19 @@ extern AttrTable currServiceScan;
 
 /// The description of |service_name|: status, type, mode, path and fullname
 /// for "kesta-dusk" (always started) and for a daemon whose executable
-/// exists under agentLocationPaths (started when a process of that name
-/// runs); "" for an absent daemon or another name. Attributes that do not
-/// fit |capacity| are left out with the Buffer full line.
-void ServiceQuery(std::string_view service_name, std::string* description, size_t capacity);
+/// exists in |layout|.agentDir (started when a process of that name runs in
+/// |layout|.procRoot); "" for an absent daemon or another name. Attributes
+/// that do not fit |capacity| are left out with the Buffer full line.
+void ServiceQuery(const Layout& layout, std::string_view service_name,
+                  std::string* description, size_t capacity);
 
 /// Queries "kesta-dusk", "zelexecd" and "zelsched" in this order.
-void AgentServiceScan(std::string* own, std::string* notify, std::string* scheduler,
-                      size_t capacity);
+void AgentServiceScan(const Layout& layout, std::string* own, std::string* notify,
+                      std::string* scheduler, size_t capacity);
 
 /// Scans and sets the three attributes of |scan|, empty ones included.
 /// Always true.
-bool GetServiceScan(AttrTable& scan);
+bool GetServiceScan(const Layout& layout, AttrTable& scan);
 
 /// Sets each service of |scan| to its stored description, "" when the key
 /// is missing. Always true.

@@ -1,16 +1,15 @@
 #include "device/service_scan.h"
 
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "log/log.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
 #include "util/program.h"
@@ -18,69 +17,42 @@
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
 constexpr char kOwn[] =
     "status started type single mode boot path /usr/local/dusk/dusk fullname {KESTA Quillfarm}";
-constexpr char kNotifyStopped[] =
-    "status stopped type single mode boot path /opt/kesta/agent/zelexecd "
-    "fullname {KESTA Notify Daemon}";
-constexpr char kNotifyStarted[] =
-    "status started type single mode boot path /opt/kesta/agent/zelexecd "
-    "fullname {KESTA Notify Daemon}";
-
-/// A program named zelexecd that runs until the fixture ends.
-class RunningDaemon {
- public:
-  explicit RunningDaemon(const std::string& path) {
-    pid_ = fork();
-    if (pid_ == 0) {
-      execl(path.c_str(), "zelexecd", "600", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    // Until the child has become zelexecd, /proc still shows the test.
-    for (int i = 0; i < 200; ++i) {
-      if (test::ReadFile("/proc/" + std::to_string(pid_) + "/cmdline").rfind("zelexecd", 0) == 0)
-        break;
-      usleep(10000);
-    }
-  }
-  ~RunningDaemon() {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-
- private:
-  pid_t pid_ = 0;
-};
 
 class ServiceScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-    test::WriteFile(kConf, "[Application]\nServerName=x\n[ServiceScan]\n");
+    test::WriteFile(layout_.conf(), "[Application]\nServerName=x\n[ServiceScan]\n");
     saved_cmd_path_ = cmdPath;
     cmdPath = "/usr/local/dusk/dusk";
     LogLevel(kLogDebug);
   }
   void TearDown() override { cmdPath = saved_cmd_path_; }
 
-  /// Puts an executable zelexecd under the agent's directory.
-  static std::string InstallNotifyDaemon() {
-    const std::string path = "/opt/kesta/agent/zelexecd";
-    mkdir("/opt/kesta/agent", 0755);
-    test::WriteFile(path, test::ReadFile("/bin/sleep"));
+  /// Puts an executable zelexecd into the agent's directory.
+  std::string InstallNotifyDaemon() const {
+    const std::string path = layout_.layout().agentDir + "/zelexecd";
+    std::filesystem::create_directories(layout_.layout().agentDir);
+    test::WriteFile(path, "#!/bin/sh\n");
     chmod(path.c_str(), 0755);
     return path;
   }
 
+  /// The description of zelexecd at |path| with |status|.
+  static std::string Notify(const std::string& status, const std::string& path) {
+    return "status " + status + " type single mode boot path " + path +
+           " fullname {KESTA Notify Daemon}";
+  }
+
+  test::TestLayout layout_;
   std::string saved_cmd_path_;
 };
 
 TEST_F(ServiceScanTest, WithoutTheAgentOnlyTheOwnServiceIsReported) {
   AttrTable scan(kServiceScanSlots);
   test::LogCapture log;
-  EXPECT_TRUE(GetServiceScan(scan));
+  EXPECT_TRUE(GetServiceScan(layout_, scan));
   ASSERT_EQ(scan.size(), 3);
   EXPECT_EQ(scan.entries()[0].name, "kesta-dusk");
   EXPECT_EQ(scan.entries()[0].value, kOwn);
@@ -97,22 +69,25 @@ TEST_F(ServiceScanTest, WithoutTheAgentOnlyTheOwnServiceIsReported) {
   EXPECT_EQ(body, std::string("hostname pc01 data {kesta-dusk {") + kOwn + "}}");
 
   std::string description = "old";
-  ServiceQuery("KESTA-DUSK", &description, kTclLineCapacity);
+  ServiceQuery(layout_, "KESTA-DUSK", &description, kTclLineCapacity);
   EXPECT_EQ(description, "") << "names are compared exactly";
 }
 
 TEST_F(ServiceScanTest, InstalledDaemonIsStoppedUntilItRuns) {
   const std::string daemon = InstallNotifyDaemon();
+  // Other processes, and one whose name only ends like the daemon's.
+  layout_.AddProcess(1, std::string("/sbin/init\0", 11));
+  layout_.AddProcess(77, std::string("/usr/bin/notzelexecd\0", 21));
   AttrTable scan(kServiceScanSlots);
-  GetServiceScan(scan);
+  GetServiceScan(layout_, scan);
   std::string value;
   ASSERT_TRUE(scan.Get("zelexecd", &value));
-  EXPECT_EQ(value, kNotifyStopped);
+  EXPECT_EQ(value, Notify("stopped", daemon));
 
   std::string body;
   AppendServiceScanData(&body, kTclListCapacity, scan);
-  EXPECT_EQ(body, std::string("data {kesta-dusk {") + kOwn + "} zelexecd {" + kNotifyStopped +
-                      "}}");
+  EXPECT_EQ(body, std::string("data {kesta-dusk {") + kOwn + "} zelexecd {" +
+                      Notify("stopped", daemon) + "}}");
 
   // Reported and stored: the same scan is not sent again.
   StoreServiceScanToReg(scan);
@@ -123,11 +98,11 @@ TEST_F(ServiceScanTest, InstalledDaemonIsStoppedUntilItRuns) {
   }
 
   // The daemon starts: the next scan differs in zelexecd alone.
-  RunningDaemon running(daemon);
+  layout_.AddProcess(4242, std::string("zelexecd\0-d\0", 12));
   AttrTable next(kServiceScanSlots);
-  GetServiceScan(next);
+  GetServiceScan(layout_, next);
   ASSERT_TRUE(next.Get("zelexecd", &value));
-  EXPECT_EQ(value, kNotifyStarted);
+  EXPECT_EQ(value, Notify("started", daemon));
   test::LogCapture log;
   EXPECT_TRUE(NeedToSendServiceScan(next));
   EXPECT_TRUE(log.Has(kLogInfo,
@@ -135,9 +110,10 @@ TEST_F(ServiceScanTest, InstalledDaemonIsStoppedUntilItRuns) {
 }
 
 TEST_F(ServiceScanTest, StoreWritesOnlyChangedDescriptions) {
-  test::WriteFile(kConf, std::string("[ServiceScan]\nkesta-dusk=") + kOwn + "\nzelsched=old\n");
+  test::WriteFile(layout_.conf(),
+                  std::string("[ServiceScan]\nkesta-dusk=") + kOwn + "\nzelsched=old\n");
   AttrTable scan(kServiceScanSlots);
-  GetServiceScan(scan);
+  GetServiceScan(layout_, scan);
   test::LogCapture log;
   EXPECT_TRUE(NeedToSendServiceScan(scan));
   EXPECT_TRUE(log.Has(kLogInfo,
@@ -150,7 +126,7 @@ TEST_F(ServiceScanTest, StoreWritesOnlyChangedDescriptions) {
     if (level == kLogInfo) updates.push_back(message);
   EXPECT_EQ(updates,
             std::vector<std::string>{"Updated Registry Key zelsched with Value \"\""});
-  EXPECT_EQ(test::ReadFile(kConf),
+  EXPECT_EQ(test::ReadFile(layout_.conf()),
             std::string("[ServiceScan]\nkesta-dusk=") + kOwn + "\nzelsched=\n");
 
   AttrTable stored(kServiceScanSlots);

@@ -9,7 +9,6 @@
 #include "device/shared_library.h"
 #include "log/log.h"
 #include "util/attr_list.h"
-#include "util/program.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -20,11 +19,18 @@ namespace {
 /// record the walk checked still reads memory of ours.
 constexpr size_t kBufferSlack = 16;
 
+/// The library's data query, from the named DMI export when it takes one.
+bool QueryBiosInfo(const BiosInfoEntryPoints& library, void* buffer, unsigned short* size) {
+  if (library.get_full_bios_info_from != nullptr)
+    return library.get_full_bios_info_from(library.dmi_directory, buffer, size) != 0;
+  return library.get_full_bios_info(buffer, size) != 0;
+}
+
 }  // namespace
 
 bool ReadSmbiosAttributes(const BiosInfoEntryPoints& library, AttrTable& record) {
   unsigned short size = 0;
-  if (!library.get_full_bios_info(nullptr, &size)) {
+  if (!QueryBiosInfo(library, nullptr, &size)) {
     LogMessage(kLogFatal, "Failed to query GetFullBIOSInfo size");
     return false;
   }
@@ -34,7 +40,7 @@ bool ReadSmbiosAttributes(const BiosInfoEntryPoints& library, AttrTable& record)
   }
   std::vector<uint8_t> buffer(size + kBufferSlack, 0);
   unsigned short filled = size;
-  if (!library.get_full_bios_info(buffer.data(), &filled)) {
+  if (!QueryBiosInfo(library, buffer.data(), &filled)) {
     LogMessage(kLogFatal, "Failed to run GetFullBIOSInfo");
     return false;
   }
@@ -56,9 +62,9 @@ bool ReadSmbiosAttributes(const BiosInfoEntryPoints& library, AttrTable& record)
   return true;
 }
 
-bool GetSMBIOSInfo(AttrTable& record) {
+bool GetSMBIOSInfo(const Layout& layout, AttrTable& record) {
   LogMessage(kLogTrace, "GetSMBIOSInfo:");
-  const std::string path = installPath + "/" + kBiosInfoLibrary;
+  const std::string path = layout.installDir + "/" + kBiosInfoLibrary;
   SharedLibrary library = SharedLibrary::Open(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
   if (!library) {
     const char* why = dlerror();
@@ -81,6 +87,13 @@ bool GetSMBIOSInfo(AttrTable& record) {
   entry_points.get_full_bios_info =
       reinterpret_cast<GetFullBIOSInfoFn>(get_full_bios_info);
   entry_points.next_pair = reinterpret_cast<SmbiosNextPair>(next_pair);
+  // An older library has no such entry point and reads the device's own
+  // export; that is no failure.
+  if (!layout.dmiDir.empty()) {
+    entry_points.get_full_bios_info_from =
+        reinterpret_cast<GetFullBIOSInfoFromFn>(library.Symbol(kBiosInfoFromDirectory));
+    entry_points.dmi_directory = layout.dmiDir.c_str();
+  }
   return ReadSmbiosAttributes(entry_points, record);
 }
 

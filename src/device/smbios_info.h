@@ -14,10 +14,20 @@ namespace dusk {
 /// its data; with a buffer of |*size| bytes it fills it. Non-zero on success.
 using GetFullBIOSInfoFn = unsigned char (*)(void* buffer, unsigned short* size);
 
-/// The two entry points of the library.
+/// The optional entry point of a library that reads the DMI export in a
+/// directory the caller names; otherwise as GetFullBIOSInfo.
+inline constexpr char kBiosInfoFromDirectory[] = "GetFullBIOSInfoFrom";
+using GetFullBIOSInfoFromFn = unsigned char (*)(const char* directory, void* buffer,
+                                                unsigned short* size);
+
+/// The entry points of the library.
 struct BiosInfoEntryPoints {
   GetFullBIOSInfoFn get_full_bios_info = nullptr;
   SmbiosNextPair next_pair = nullptr;
+  /// When the library has it: used in place of get_full_bios_info, with
+  /// |dmi_directory|.
+  GetFullBIOSInfoFromFn get_full_bios_info_from = nullptr;
+  const char* dmi_directory = nullptr;
 };
 
 /// Sets the SystemInformation fields productname, uuid, serialnumber as

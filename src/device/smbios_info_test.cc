@@ -13,11 +13,10 @@
 #include "device/device_info.h"
 #include "device/shared_library.h"
 #include "log/log.h"
-#include "support/net_fixture.h"
 #include "support/smbios_test_data.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
-#include "util/program.h"
 
 namespace dusk {
 namespace {
@@ -38,7 +37,12 @@ struct FakeLibrary {
 };
 FakeLibrary fake;
 
-unsigned char FakeGetFullBIOSInfo(void* buffer, unsigned short* size) {
+/// Calls of each query of the stand-in: the plain one, and the directories
+/// its directory entry point was given.
+int plain_queries = 0;
+std::vector<std::string> directory_queries;
+
+unsigned char FakeAnswer(void* buffer, unsigned short* size) {
   if (buffer == nullptr) {
     *size = static_cast<unsigned short>(fake.data.size());
     return fake.size_ok;
@@ -48,7 +52,48 @@ unsigned char FakeGetFullBIOSInfo(void* buffer, unsigned short* size) {
   return 1;
 }
 
+unsigned char FakeGetFullBIOSInfo(void* buffer, unsigned short* size) {
+  ++plain_queries;
+  return FakeAnswer(buffer, size);
+}
+
+unsigned char FakeGetFullBIOSInfoFrom(const char* directory, void* buffer,
+                                      unsigned short* size) {
+  directory_queries.push_back(directory);
+  return FakeAnswer(buffer, size);
+}
+
 constexpr BiosInfoEntryPoints kFake = {FakeGetFullBIOSInfo, test::TestNextPair};
+
+// A library with the directory entry point reads the export it is given;
+// one without it is asked as before.
+TEST(SmbiosInfoTest, DirectoryEntryPointWhenTheLibraryHasIt) {
+  fake = {};
+  fake.data =
+      test::SmbiosData().Section("SystemInformation").Pair("uuid", "u-1").End().End().bytes();
+  BiosInfoEntryPoints with_directory = kFake;
+  with_directory.get_full_bios_info_from = FakeGetFullBIOSInfoFrom;
+  with_directory.dmi_directory = "/layout/dmi";
+  struct Case {
+    const char* row;
+    BiosInfoEntryPoints library;
+    int plain;
+    std::vector<std::string> directories;
+  } cases[] = {
+      {"plain library", kFake, 2, {}},
+      {"with the directory entry point", with_directory, 0, {"/layout/dmi", "/layout/dmi"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.row);
+    plain_queries = 0;
+    directory_queries.clear();
+    AttrTable record(kDeviceInfoSlots);
+    EXPECT_TRUE(ReadSmbiosAttributes(c.library, record));
+    EXPECT_EQ(Entries(record), (Pairs{{"smsystemuuid", "u-1"}}));
+    EXPECT_EQ(plain_queries, c.plain);
+    EXPECT_EQ(directory_queries, c.directories);
+  }
+}
 
 TEST(SmbiosInfoTest, LibraryFailuresAreFatalAndChangeNothing) {
   struct Case {
@@ -122,23 +167,18 @@ TEST(SmbiosInfoTest, MalformedDataKeepsWhatCameBefore) {
   EXPECT_EQ(Entries(record), (Pairs{{"smsystemuuid", "u-1"}}));
 }
 
-// The real library beside the test binary, reading a DMI export that the
-// test makes in its private mount namespace.
+// The real library beside the test binary, reading a DMI export of the
+// test's making in its layout.
 class BiosInfoLibraryTest : public ::testing::Test {
  protected:
-  void SetUp() override { DUSK_REQUIRE_SANDBOX(); }
-
-  static void Export(const std::string& file, const std::string& content) {
-    test::WriteFile(std::string(test::FakeDmi::kDir) + "/" + file, content);
+  void Export(const std::string& file, const std::string& content) {
+    test::WriteFile(layout_.layout().dmiDir + "/" + file, content);
   }
 
-  test::FakeDmi dmi_;
-  test::ScopedInstallPath install_path_;
+  test::TestLayout layout_;
 };
 
 TEST_F(BiosInfoLibraryTest, RecordCarriesExactlyTheExportedValues) {
-  std::string error;
-  ASSERT_TRUE(dmi_.Mount(&error)) << error;
   Export("product_name", "Thin Client 7\n");
   Export("product_uuid", "4c4c4544-0042-3510-8052-b4c04f4d4d32\n");
   Export("product_serial", "SN-0001\n");
@@ -148,7 +188,7 @@ TEST_F(BiosInfoLibraryTest, RecordCarriesExactlyTheExportedValues) {
   Export("chassis_asset_tag", "Asset 42\n");
   Export("chassis_vendor", "Maker Inc.\n");
   AttrTable record(kDeviceInfoSlots);
-  EXPECT_TRUE(GetSMBIOSInfo(record));
+  EXPECT_TRUE(GetSMBIOSInfo(layout_, record));
   EXPECT_EQ(Entries(record),
             (Pairs{{"smsystemproductname", "Thin Client 7"},
                    {"smsystemuuid", "4c4c4544-0042-3510-8052-b4c04f4d4d32"},
@@ -158,9 +198,7 @@ TEST_F(BiosInfoLibraryTest, RecordCarriesExactlyTheExportedValues) {
 }
 
 TEST_F(BiosInfoLibraryTest, OddFilesGiveOneLineOrNothing) {
-  std::string error;
-  ASSERT_TRUE(dmi_.Mount(&error)) << error;
-  const std::string path = std::string(test::FakeDmi::kDir) + "/product_name";
+  const std::string path = layout_.layout().dmiDir + "/product_name";
   struct Case {
     const char* row;
     std::string content;  // "<dir>": a directory in place of the file
@@ -186,7 +224,7 @@ TEST_F(BiosInfoLibraryTest, OddFilesGiveOneLineOrNothing) {
     else
       test::WriteFile(path, c.content);
     AttrTable record(kDeviceInfoSlots);
-    EXPECT_TRUE(GetSMBIOSInfo(record));
+    EXPECT_TRUE(GetSMBIOSInfo(layout_, record));
     std::string value;
     EXPECT_EQ(record.Get("smsystemproductname", &value), c.present);
     EXPECT_EQ(value, c.value);
@@ -194,25 +232,25 @@ TEST_F(BiosInfoLibraryTest, OddFilesGiveOneLineOrNothing) {
 }
 
 TEST_F(BiosInfoLibraryTest, NoDmiExportStillGivesBothSections) {
-  std::string error;
-  ASSERT_TRUE(dmi_.Hide(&error)) << error;
-  ASSERT_FALSE(std::filesystem::exists("/sys/class/dmi"));
+  layout_.layout().dmiDir = layout_.On("/sys/class/dmi-none/id");
   AttrTable record(kDeviceInfoSlots);
   test::LogCapture log;
-  EXPECT_TRUE(GetSMBIOSInfo(record));
+  EXPECT_TRUE(GetSMBIOSInfo(layout_, record));
   EXPECT_TRUE(record.empty());
   EXPECT_TRUE(log.lines().empty());
 
   // The sections themselves, as the library hands them over.
-  SharedLibrary library =
-      SharedLibrary::Open((installPath + "/biosinfo.so").c_str(), RTLD_NOW);
+  SharedLibrary library = SharedLibrary::Open(
+      (layout_.layout().installDir + "/" + kBiosInfoLibrary).c_str(), RTLD_NOW);
   ASSERT_TRUE(library);
-  auto get = reinterpret_cast<GetFullBIOSInfoFn>(library.Symbol("GetFullBIOSInfo"));
+  auto get = reinterpret_cast<GetFullBIOSInfoFromFn>(library.Symbol(kBiosInfoFromDirectory));
   auto next = reinterpret_cast<SmbiosNextPair>(library.Symbol("NextPair"));
+  ASSERT_NE(get, nullptr);
+  const char* dir = layout_.layout().dmiDir.c_str();
   unsigned short size = 0;
-  ASSERT_TRUE(get(nullptr, &size));
+  ASSERT_TRUE(get(dir, nullptr, &size));
   std::vector<uint8_t> data(size);
-  ASSERT_TRUE(get(data.data(), &size));
+  ASSERT_TRUE(get(dir, data.data(), &size));
   EXPECT_EQ(size, data.size());
   SmbiosWalk walk = WalkSmbiosData(data, next);
   EXPECT_EQ(walk.error, "");
@@ -220,18 +258,39 @@ TEST_F(BiosInfoLibraryTest, NoDmiExportStillGivesBothSections) {
   const std::string text(data.begin(), data.end());
   EXPECT_NE(text.find(std::string("SystemInformation", 18)), std::string::npos);
   EXPECT_NE(text.find(std::string("SystemEnclosure", 16)), std::string::npos);
-  // Too small a buffer is refused, not overrun.
+  // Too small a buffer is refused, not overrun; no directory at all too.
   unsigned short small = size - 1;
-  EXPECT_FALSE(get(data.data(), &small));
+  EXPECT_FALSE(get(dir, data.data(), &small));
+  EXPECT_FALSE(get(nullptr, nullptr, &size));
+}
+
+// Without a directory the library reads the kernel's own export, whatever
+// this machine has there (the same for both calls, run as the same user).
+TEST_F(BiosInfoLibraryTest, PlainEntryPointReadsTheKernelsExport) {
+  SharedLibrary library = SharedLibrary::Open(
+      (layout_.layout().installDir + "/" + kBiosInfoLibrary).c_str(), RTLD_NOW);
+  ASSERT_TRUE(library);
+  auto plain = reinterpret_cast<GetFullBIOSInfoFn>(library.Symbol("GetFullBIOSInfo"));
+  auto from = reinterpret_cast<GetFullBIOSInfoFromFn>(library.Symbol(kBiosInfoFromDirectory));
+  auto Data = [](auto query) {
+    unsigned short size = 0;
+    if (!query(nullptr, &size)) return std::string("(failed)");
+    std::string data(size, '\0');
+    if (!query(data.data(), &size)) return std::string("(failed)");
+    return data.substr(0, size);
+  };
+  EXPECT_EQ(Data(plain), Data([from](void* buffer, unsigned short* size) {
+              return from("/sys/class/dmi/id", buffer, size);
+            }));
 }
 
 TEST_F(BiosInfoLibraryTest, MissingOrForeignLibraryIsFatal) {
   test::TempDir dir;
-  installPath = dir.path();
+  layout_.layout().installDir = dir.path();
   AttrTable record(kDeviceInfoSlots);
   {
     test::LogCapture log;
-    EXPECT_FALSE(GetSMBIOSInfo(record));
+    EXPECT_FALSE(GetSMBIOSInfo(layout_, record));
     const std::string path = dir / "biosinfo.so";
     EXPECT_EQ(log.lines(),
               (std::vector<std::pair<int, std::string>>{
@@ -247,7 +306,7 @@ TEST_F(BiosInfoLibraryTest, MissingOrForeignLibraryIsFatal) {
   std::filesystem::copy_file(map->l_name, dir / "biosinfo.so");
   dlclose(libm);
   test::LogCapture log;
-  EXPECT_FALSE(GetSMBIOSInfo(record));
+  EXPECT_FALSE(GetSMBIOSInfo(layout_, record));
   EXPECT_EQ(log.lines(), (std::vector<std::pair<int, std::string>>{
                              {kLogFatal,
                               "Failed to get address of GetFullBIOSInfo from Library "

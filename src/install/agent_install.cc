@@ -100,8 +100,9 @@ std::string JoinMediaRoot(std::string root, std::string_view media_path) {
   return root + std::string(media_path);
 }
 
-bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
-                             const AttrTable& options, bool console) {
+bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
+                             const ServerAddress& server, const AttrTable& options,
+                             bool console) {
   LogMessage(kLogTrace, "DownloadAndInstallAgent: optServerHost=%s optServerPort=%s console=%d",
              server.hostOption.c_str(), server.portOption.c_str(), console ? 1 : 0);
   LogMessage(InstallLogLevel(kLogDebug, console), "Parameters Specified");
@@ -207,13 +208,13 @@ bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& ser
                          strFormat("Agent Install Command Failed - Exit Code: %d", result));
 
   std::string agent_dir;
-  if (!FindAgentLocation(&agent_dir))
+  if (!FindAgentLocation(layout, &agent_dir))
     return InstallFailed(reporter, kLogError, console, "KESTA Agent did not Install correctly");
   directory.ChangeTo(agent_dir);
 
   // Its own failure event has been sent.
   if (!media.postInstallConfigure.empty() &&
-      !RunPostInstallConfig(reporter, media.postInstallConfigure, console))
+      !RunPostInstallConfig(layout, reporter, media.postInstallConfigure, console))
     return false;
 
   if (prime) {
@@ -229,7 +230,7 @@ bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& ser
     } else {
       // A failed first connect leaves an installed agent; it has reported
       // its own failure.
-      RunInitialConnect(reporter, media.initialConnectOptions, console);
+      RunInitialConnect(layout, reporter, media.initialConnectOptions, console);
     }
   }
 

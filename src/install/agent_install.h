@@ -16,6 +16,7 @@
 #include "config/server_address.h"
 #include "install/install_report.h"
 #include "util/attr_table.h"
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -68,15 +69,17 @@ std::string JoinMediaRoot(std::string root, std::string_view media_path);
 
 /// Downloads and installs the agent as |options| (the request options:
 /// "-media", "-contentlist", "-silent", "-prime", "-rcshost", "-rcsport")
-/// say, from |server|. Reports to |reporter|: "copyingagent", the
+/// say, from |server|, into |layout|.agentDir (where the install command
+/// puts it). Reports to |reporter|: "copyingagent", the
 /// download's progress texts, "installcfgagent", the command, and
 /// "agentinstalled"; every failure as "installagentfailed" with its text.
 /// |console| echoes the log lines to standard output. Runs nothing while an
 /// earlier agent command abandoned after its time-out is still running. The
 /// working directory is the same afterwards. True when the agent is
 /// installed and its post-install configuration succeeded.
-bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
-                             const AttrTable& options, bool console);
+bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
+                             const ServerAddress& server, const AttrTable& options,
+                             bool console);
 
 }  // namespace dusk
 

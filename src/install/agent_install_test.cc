@@ -17,6 +17,7 @@
 #include "log/log.h"
 #include "support/install_test_agent.h"
 #include "support/loopback_peer.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 #include "util/files.h"
 #include "util/stop_request.h"
@@ -25,10 +26,6 @@
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-constexpr char kServerRoot[] = "/tmp/kesta/www";
-constexpr char kMediaDir[] = "/tmp/kesta/media";
-constexpr char kLogDir[] = "/tmp/kesta/log";
 
 TEST(AgentInstallTest, PackageTypes) {
   struct {
@@ -90,16 +87,14 @@ TEST(AgentInstallTest, MediaRootJoinsTheMediaPath) {
 }
 
 /// A script media served over HTTP: install.sh copies the agent's programs
-/// (recorders) from the media into /opt/kesta/agent. The configuration
+/// (recorders) from the media into the agent's directory. The configuration
 /// names the server kesta-main, which the media URL does not.
 class AgentInstallFlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
     ClearStopRequest();
     LogLevel(kLogDebug);
-    server_ = std::make_unique<test::LoopbackPeer>(kServerRoot);
+    server_ = std::make_unique<test::LoopbackPeer>(server_root_);
     ASSERT_NE(server_->port(), 0);
     ResetDevice();
   }
@@ -107,19 +102,24 @@ class AgentInstallFlowTest : public ::testing::Test {
 
   /// The device and the media as every case starts from.
   void ResetDevice() {
-    for (const char* path : {"/opt/kesta/agent", kMediaDir, kServerRoot, kLogDir, "/etc/kesta/agent"})
+    for (const std::string& path : {agent_, media_dir_, server_root_, log_dir_,
+                                     layout_.layout().agentObjectDir})
       test::RemoveTree(path);
-    test::RemoveTree(test::kAgentCallsFile);
-    std::filesystem::create_directories(kLogDir);
-    std::filesystem::create_directories(std::string(kServerRoot) + "/media");
-    conf_ = {{"ServerName", "kesta-main"},   {"ServerPort", "3466"},
-             {"AgentMediaRoot", "/tmp/kesta/"}, {"AgentMediaPath", "/media"},
-             {"LogPath", kLogDir},            {"hostname", "dev01"}};
-    files_ = {{"install.sh", test::RecorderScript(
-                                 "echo copying the agent\n"
-                                 "mkdir -p /opt/kesta/agent && cp agent/* /opt/kesta/agent/")},
-              {"agent/zelexecd", test::RecorderScript()},
-              {"agent/zelskman", test::RecorderScript()}};
+    test::RemoveTree(test::AgentCallsFile(layout_));
+    std::filesystem::create_directories(log_dir_);
+    std::filesystem::create_directories(server_root_ + "/media");
+    conf_ = {{"ServerName", "kesta-main"},
+             {"ServerPort", "3466"},
+             {"AgentMediaRoot", layout_.On("/tmp/kesta/")},
+             {"AgentMediaPath", "/media"},
+             {"LogPath", log_dir_},
+             {"hostname", "dev01"}};
+    files_ = {{"install.sh", test::RecorderScript(layout_, "echo copying the agent\n"
+                                                            "mkdir -p '" + agent_ +
+                                                                "' && cp agent/* '" + agent_ +
+                                                                "/'")},
+              {"agent/zelexecd", test::RecorderScript(layout_)},
+              {"agent/zelskman", test::RecorderScript(layout_)}};
     options_ = {{"PackageType", "script"},
                 {"InstallScript", "install.sh"},
                 {"InstallOptions", "-h <RcsHost> -p <RCSPORT> -n <hostname> -l <InstallLogfile>"},
@@ -132,7 +132,7 @@ class AgentInstallFlowTest : public ::testing::Test {
     std::string application = "[Application]\n", device = "[DeviceInfo]\n";
     for (const auto& [key, value] : conf_)
       (key == "hostname" ? device : application) += key + "=" + value + "\n";
-    test::WriteFile(kConf, application + device);
+    test::WriteFile(layout_.conf(), application + device);
   }
 
   /// The files and their list MediaContent.mcfl on the server.
@@ -141,14 +141,14 @@ class AgentInstallFlowTest : public ::testing::Test {
     std::string list = "#//MediaContent: 1.0\n";
     for (const auto& [name, value] : options_) list += "#//Option: " + name + "=" + value + "\n";
     for (const auto& [path, content] : files_) {
-      const std::string file = std::string(kServerRoot) + "/media/" + path;
+      const std::string file = server_root_ + "/media/" + path;
       std::filesystem::create_directories(std::filesystem::path(file).parent_path());
       test::WriteFile(file, content);
       const auto digest = digests_.find(path);
       list += path + " " + std::to_string(content.size()) + " 755 " +
               (digest != digests_.end() ? digest->second : Md5Of(content)) + "\n";
     }
-    test::WriteFile(std::string(kServerRoot) + "/media/MediaContent.mcfl", list);
+    test::WriteFile(server_root_ + "/media/MediaContent.mcfl", list);
   }
 
   std::string MediaUrl() const {
@@ -167,9 +167,19 @@ class AgentInstallFlowTest : public ::testing::Test {
   /// Installs from the configured server; what it reports goes to reporter_.
   bool Install(const AttrTable& request, bool console = false) {
     reporter_ = test::RecordingReporter();
-    return DownloadAndInstallAgent(reporter_, ResolveServerAddress("", ""), request, console);
+    return DownloadAndInstallAgent(layout_, reporter_, ResolveServerAddress("", ""), request,
+                                   console);
   }
 
+ public:
+  // The device, and where the server takes the media from.
+  test::TestLayout layout_;
+  const std::string agent_ = layout_.layout().agentDir;
+  const std::string media_dir_ = layout_.On("/tmp/kesta/media");
+  const std::string log_dir_ = layout_.On("/tmp/kesta/log");
+  const std::string server_root_ = layout_.On("/srv/www");
+
+ protected:
   std::unique_ptr<test::LoopbackPeer> server_;
   test::RecordingReporter reporter_;
 
@@ -189,7 +199,7 @@ TEST_F(AgentInstallFlowTest, ScriptMediaInstallsWithThePlaceholdersFilled) {
   ASSERT_EQ(ChangeDir(cwd_.path()), 1);
   test::LogCapture log;
   // With the log file open, only the echoed lines reach standard output.
-  ASSERT_TRUE(LogFileOpen(kLogFileName, std::string(kLogDir)));
+  ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir_));
   testing::internal::CaptureStdout();
   const bool installed = Install(Request(), true);
   const std::string console = testing::internal::GetCapturedStdout();
@@ -198,26 +208,26 @@ TEST_F(AgentInstallFlowTest, ScriptMediaInstallsWithThePlaceholdersFilled) {
 
   // RcsHost is the configured server, not the media URL's host; RcsPort
   // its default; the initial connect options are trimmed.
-  EXPECT_EQ(test::AgentCalls(),
+  const std::string install_log = log_dir_ + "/agentinstall.log";
+  EXPECT_EQ(test::AgentCalls(layout_),
             (std::vector<std::string>{
-                "install.sh -h kesta-main -p 3464 -n dev01 -l /tmp/kesta/log/agentinstall.log "
-                "@/tmp/kesta/media",
-                "zelskman -configure kesta-main:3464 @/opt/kesta/agent",
-                "zelskman -connect dev01 @/opt/kesta/agent"}));
-  EXPECT_EQ(test::ReadFile("/tmp/kesta/log/agentinstall.log"), "copying the agent\n");
+                "install.sh -h kesta-main -p 3464 -n dev01 -l " + install_log + " @" + media_dir_,
+                "zelskman -configure kesta-main:3464 @" + agent_,
+                "zelskman -connect dev01 @" + agent_}));
+  EXPECT_EQ(test::ReadFile(install_log), "copying the agent\n");
   EXPECT_EQ(reporter_.events,
             (std::vector<std::string>{"copyingagent|", "installcfgagent|", "agentinstalled|"}));
-  EXPECT_TRUE(log.Has(kLogDebug,
-                      "Executing KESTA Agent Install Command: \"/tmp/kesta/media/install.sh -h "
-                      "kesta-main -p 3464 -n dev01 -l /tmp/kesta/log/agentinstall.log\""));
+  EXPECT_TRUE(log.Has(kLogDebug, "Executing KESTA Agent Install Command: \"" + media_dir_ +
+                                     "/install.sh -h kesta-main -p 3464 -n dev01 -l " +
+                                     install_log + "\""));
   EXPECT_TRUE(log.Has(kLogInfo,
                       "Executing KESTA Post Install Configuration: \"zelskman -configure "
                       "kesta-main:3464\""));
   EXPECT_TRUE(log.Has(kLogInfo, "KESTA Post Install Configuration Completed - Exit Code: 0"));
   EXPECT_TRUE(log.Has(kLogInfo, "KESTA Initial Connect Completed - Exit Code: 0"));
   // Everything is echoed but the initial connect's completion.
-  EXPECT_NE(console.find("Executing KESTA Initial Connect Command: \"/opt/kesta/agent/zelskman "
-                         "-connect dev01\""),
+  EXPECT_NE(console.find("Executing KESTA Initial Connect Command: \"" + agent_ +
+                         "/zelskman -connect dev01\""),
             std::string::npos);
   EXPECT_EQ(console.find("KESTA Initial Connect Completed"), std::string::npos);
   EXPECT_EQ(GetCwd(), cwd_.path());
@@ -228,9 +238,9 @@ TEST_F(AgentInstallFlowTest, RequestOptionsFillRcsHostAndRcsPortAndChooseSilentO
   Publish();
   ASSERT_TRUE(Install(Request({{"-rcshost", "rcs.example"}, {"-rcsport", "4000"},
                                {"-silent", "true"}, {"-prime", "0"}})));
-  EXPECT_EQ(test::AgentCalls(),
-            (std::vector<std::string>{"install.sh -quiet rcs.example 4000 @/tmp/kesta/media",
-                                      "zelskman -configure rcs.example:4000 @/opt/kesta/agent"}));
+  EXPECT_EQ(test::AgentCalls(layout_),
+            (std::vector<std::string>{"install.sh -quiet rcs.example 4000 @" + media_dir_,
+                                      "zelskman -configure rcs.example:4000 @" + agent_}));
 }
 
 TEST_F(AgentInstallFlowTest, InitialConnectChoices) {
@@ -269,7 +279,7 @@ TEST_F(AgentInstallFlowTest, InitialConnectChoices) {
     Publish();
     test::LogCapture log;
     ASSERT_TRUE(Install(Request({{"-prime", prime_}})));
-    for (const std::string& call : test::AgentCalls())
+    for (const std::string& call : test::AgentCalls(layout_))
       EXPECT_EQ(call.find("-connect"), std::string::npos) << call;
     if (*c.info) {
       EXPECT_TRUE(log.Has(kLogInfo, c.info));
@@ -303,14 +313,14 @@ TEST_F(AgentInstallFlowTest, FailuresAreToldAndTheDirectoryStays) {
        kLogError,
        "Failed to download KESTA Agent Media from " + MediaUrl() +
            "/MediaContent.mcfl - MD5 For file agent/zelexecd does not match - Calculated " +
-           Md5Of(test::RecorderScript()) + ", Expected " + std::string(32, '0'),
+           Md5Of(test::RecorderScript(layout_)) + ", Expected " + std::string(32, '0'),
        "MD5 For file agent/zelexecd does not match - Calculated " +
-           Md5Of(test::RecorderScript()) + ", Expected " + std::string(32, '0')},
+           Md5Of(test::RecorderScript(layout_)) + ", Expected " + std::string(32, '0')},
       {"no install script named", [](auto& t) { t.options_.erase(t.options_.begin() + 1); },
        kLogError,
        "Missing Install Script specification in KESTA Agent Media for Package Type \"script\"", ""},
       {"install script missing", [](auto& t) { t.options_[1].second = "setup.sh"; }, kLogError,
-       "Did not find KESTA Agent Install script /tmp/kesta/media/setup.sh", ""},
+       "Did not find KESTA Agent Install script " + media_dir_ + "/setup.sh", ""},
       {"unsupported package type", [](auto& t) { t.options_[0].second = " RPM"; }, kLogError,
        "Unsupported Package Type \"rpm\" Specified", ""},
       {"no host name stored", [](auto& t) { t.conf_.erase("hostname"); }, kLogError,
@@ -319,12 +329,13 @@ TEST_F(AgentInstallFlowTest, FailuresAreToldAndTheDirectoryStays) {
        [](auto& t) { t.files_[0].second += "\nexit 1"; }, kLogError,
        "Agent Install Command Failed - Exit Code: 1", ""},
       {"install command lays out nothing",
-       [](auto& t) { t.files_[0].second = test::RecorderScript(); }, kLogError,
+       [](auto& t) { t.files_[0].second = test::RecorderScript(t.layout_); }, kLogError,
        "KESTA Agent did not Install correctly", ""},
       {"post-install program missing",
        [](auto& t) { t.options_[3].second = "configure-agent <RcsHost>"; }, kLogError,
-       "Did not find command /opt/kesta/agent/configure-agent for post install configuration "
-       "connect", ""},
+       "Did not find command " + agent_ +
+           "/configure-agent for post install configuration connect",
+       ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -26,11 +26,11 @@ constexpr int kUninstallPlaceholderSlots = 32;
 
 }  // namespace
 
-bool UninstallAgent(bool console) {
+bool UninstallAgent(const Layout& layout, bool console) {
   LogMessage(kLogTrace, "UninstallAgent: console=%d", console ? 1 : 0);
   const int error_level = InstallLogLevel(kLogError, console);
   std::string agent_dir;
-  if (!FindAgentLocation(&agent_dir)) {
+  if (!FindAgentLocation(layout, &agent_dir)) {
     LogMessage(error_level, "KESTA Agent is not currently installed");
     return false;
   }

@@ -6,18 +6,21 @@
 // file system unlocked and its output in the uninstall log. Only the
 // command line runs it: progress and failures are only logged.
 
+#include "util/layout.h"
+
 namespace dusk {
 
 /// The agent's uninstall program and its switch for an unattended run.
 inline constexpr char kUninstallProgram[] = "uninstall";
 inline constexpr char kUninstallSilentSwitch[] = "-s";
 
-/// Runs the agent's uninstall program, with kUninstallSilentSwitch unless
-/// |console| (which also echoes the log lines to standard output), with the
-/// uninstall_command time-out (util/timings.h; it goes on running after it,
-/// see exec_command.h). True when it ran and exited with status 0. The working directory is the same
+/// Runs the agent's uninstall program (in |layout|.agentDir), with
+/// kUninstallSilentSwitch unless |console| (which also echoes the log lines
+/// to standard output), with the uninstall_command time-out (util/timings.h;
+/// it goes on running after it, see exec_command.h). True when it ran and
+/// exited with status 0. The working directory is the same
 /// afterwards when it still exists.
-bool UninstallAgent(bool console);
+bool UninstallAgent(const Layout& layout, bool console);
 
 }  // namespace dusk
 

@@ -14,7 +14,8 @@
 
 namespace dusk {
 
-bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, bool console) {
+bool RunPostInstallConfig(const Layout& layout, InstallReporter& reporter,
+                          std::string_view command, bool console) {
   LogMessage(kLogTrace, "RunPostInstallConfig: command=%.*s console=%d",
              static_cast<int>(command.size()), command.data(), console ? 1 : 0);
   // Blanks around the text would put the program name apart from its
@@ -24,7 +25,7 @@ bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, b
   if (trimmed.empty()) return true;
 
   std::string agent_dir;
-  if (!FindAgentLocation(&agent_dir))
+  if (!FindAgentLocation(layout, &agent_dir))
     return InstallFailed(reporter, kLogError, console,
                          "KESTA Agent Location was not found - Skipping Post Install "
                          "Configuration");
@@ -59,14 +60,15 @@ bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, b
   return true;
 }
 
-bool RunInitialConnect(InstallReporter& reporter, std::string_view options, bool console) {
+bool RunInitialConnect(const Layout& layout, InstallReporter& reporter,
+                       std::string_view options, bool console) {
   LogMessage(kLogTrace, "RunInitialConnect: options=%.*s console=%d",
              static_cast<int>(options.size()), options.data(), console ? 1 : 0);
   if (options.empty())
     return InstallFailed(reporter, kLogError, console,
                          "Initial Connect Options not specified - Skipping Initial Connect");
   std::string agent_dir;
-  if (!FindAgentLocation(&agent_dir))
+  if (!FindAgentLocation(layout, &agent_dir))
     return InstallFailed(reporter, kLogError, console,
                          "KESTA Agent Location was not found - Skipping Initial Connect");
   WorkingDirectoryGuard directory;
@@ -119,11 +121,11 @@ bool ClearScheduledInitialConnect() {
   return DeleteConfigKey(ConfigSection::kApplication, kInitialConnectKey);
 }
 
-void RunScheduledInitialConnect(InstallReporter& reporter) {
-  if (!FindAgentLocation(nullptr)) return;
+void RunScheduledInitialConnect(const Layout& layout, InstallReporter& reporter) {
+  if (!FindAgentLocation(layout, nullptr)) return;
   std::string options;
   if (!GetScheduledInitialConnect(&options)) return;
-  RunInitialConnect(reporter, options, false);
+  RunInitialConnect(layout, reporter, options, false);
   ClearScheduledInitialConnect();
 }
 

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "install/install_report.h"
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -23,24 +24,26 @@ inline constexpr char kInitialConnectProgram[] = "zelskman";
 /// waiting for the next service start.
 inline constexpr char kInitialConnectKey[] = "InitialConnect";
 
-/// Runs |command| (a program of the agent directory and its arguments) from
-/// the agent directory with the post_install_command time-out
-/// (util/timings.h; it goes on running after it, see exec_command.h): progress
-/// texts "Post Agent Install Configuration", "Executing KESTA Post Install
-/// Configuration: \"%s\"" and "KESTA Post Install Configuration Completed -
-/// Exit Code: %d". True for an empty command and when the command ran to its
+/// Runs |command| (a program of the agent directory of |layout| and its
+/// arguments) from the agent directory with the post_install_command
+/// time-out (util/timings.h; it goes on running after it, see
+/// exec_command.h): progress texts "Post Agent Install Configuration",
+/// "Executing KESTA Post Install Configuration: \"%s\"" and "KESTA Post
+/// Install Configuration Completed - Exit Code: %d". True for an empty command and when the command ran to its
 /// end, whatever its exit status; every failure is logged and reported as
 /// "installagentfailed". The working directory is the same afterwards.
-bool RunPostInstallConfig(InstallReporter& reporter, std::string_view command, bool console);
+bool RunPostInstallConfig(const Layout& layout, InstallReporter& reporter,
+                          std::string_view command, bool console);
 
-/// Runs kInitialConnectProgram of the agent directory with |options| from
-/// that directory with the initial_connect_command time-out. Its completion
-/// line "KESTA Initial Connect Completed - Exit Code: %d" is logged at Info
-/// without console echo and reported as progress. True when the command
+/// Runs kInitialConnectProgram of the agent directory of |layout| with
+/// |options| from that directory with the initial_connect_command time-out.
+/// Its completion line "KESTA Initial Connect Completed - Exit Code: %d" is
+/// logged at Info without console echo and reported as progress. True when the command
 /// ran to its end, whatever its exit status; every failure is logged and
 /// reported as "installagentfailed". The working directory is the same
 /// afterwards.
-bool RunInitialConnect(InstallReporter& reporter, std::string_view options, bool console);
+bool RunInitialConnect(const Layout& layout, InstallReporter& reporter,
+                       std::string_view options, bool console);
 
 /// Keeps |options|, trimmed of blanks, for the next service start; options
 /// of blanks only remove the key instead. The result of the write or delete.
@@ -53,11 +56,11 @@ bool GetScheduledInitialConnect(std::string* options);
 /// Removes the kept options ("Deleted Registry Key InitialConnect").
 bool ClearScheduledInitialConnect();
 
-/// At the service start: when the agent is installed and an initial connect
-/// is waiting, runs it (no console echo, reporting to |reporter|) and
-/// removes it, whatever its result. A start without the agent leaves it
-/// waiting.
-void RunScheduledInitialConnect(InstallReporter& reporter);
+/// At the service start: when the agent is installed in |layout| and an
+/// initial connect is waiting, runs it (no console echo, reporting to
+/// |reporter|) and removes it, whatever its result. A start without the
+/// agent leaves it waiting.
+void RunScheduledInitialConnect(const Layout& layout, InstallReporter& reporter);
 
 }  // namespace dusk
 

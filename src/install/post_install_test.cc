@@ -5,21 +5,18 @@
 #include "config/config_file.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 #include "util/files.h"
 
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-
 class PostInstallTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
     LogLevel(kLogDebug);
-    test::WriteFile(kConf, "[Application]\nServerName=kesta-main\n");
+    test::WriteFile(layout_.conf(), "[Application]\nServerName=kesta-main\n");
     ASSERT_EQ(ChangeDir(cwd_.path()), 1);
   }
   void TearDown() override { LogLevel(kLogInfo); }
@@ -31,17 +28,20 @@ class PostInstallTest : public ::testing::Test {
   }
 
   test::TempDir cwd_;
+  test::TestLayout layout_;
+  const std::string agent_ = layout_.layout().agentDir;
 };
 
 TEST_F(PostInstallTest, PostInstallCommandRunsFromTheAgentDirectory) {
-  test::LayOutAgent({"zelexecd"});
-  test::WriteProgram("/opt/kesta/agent/configure", test::RecorderScript("exit 2"));
+  test::LayOutAgent(layout_, {"zelexecd"});
+  test::WriteProgram(agent_ + "/configure", test::RecorderScript(layout_, "exit 2"));
   test::LogCapture log;
   test::RecordingReporter reporter;
   // Blanks around the text do not part the program from its directory.
-  EXPECT_TRUE(RunPostInstallConfig(reporter, "  configure -server kesta-main:3464 ", false));
-  EXPECT_EQ(test::AgentCalls(),
-            std::vector<std::string>{"configure -server kesta-main:3464 @/opt/kesta/agent"});
+  EXPECT_TRUE(
+      RunPostInstallConfig(layout_, reporter, "  configure -server kesta-main:3464 ", false));
+  EXPECT_EQ(test::AgentCalls(layout_),
+            std::vector<std::string>{"configure -server kesta-main:3464 @" + agent_});
   // A non-zero exit status is reported, not a failure.
   EXPECT_TRUE(log.Has(kLogInfo, "KESTA Post Install Configuration Completed - Exit Code: 2"));
   EXPECT_TRUE(reporter.events.empty());
@@ -51,7 +51,7 @@ TEST_F(PostInstallTest, PostInstallCommandRunsFromTheAgentDirectory) {
                 "Executing KESTA Post Install Configuration: \"configure -server kesta-main:3464\"",
                 "KESTA Post Install Configuration Completed - Exit Code: 2"}));
   EXPECT_EQ(GetCwd(), cwd_.path());
-  EXPECT_TRUE(RunPostInstallConfig(reporter, "", false));
+  EXPECT_TRUE(RunPostInstallConfig(layout_, reporter, "", false));
 }
 
 TEST_F(PostInstallTest, Failures) {
@@ -60,12 +60,12 @@ TEST_F(PostInstallTest, Failures) {
     bool agent;
     bool initial_connect;
     const char* argument;
-    const char* text;
+    std::string text;
   } cases[] = {
       {"post-install, no agent", false, false, "configure",
        "KESTA Agent Location was not found - Skipping Post Install Configuration"},
       {"post-install, no program", true, false, "configure -x",
-       "Did not find command /opt/kesta/agent/configure for post install configuration connect"},
+       "Did not find command " + agent_ + "/configure for post install configuration connect"},
       {"initial connect, no options", true, true, "",
        "Initial Connect Options not specified - Skipping Initial Connect"},
       {"initial connect, no agent", false, true, "-connect",
@@ -75,17 +75,18 @@ TEST_F(PostInstallTest, Failures) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    test::RemoveTree("/opt/kesta/agent");
-    if (c.agent) test::LayOutAgent({"zelexecd"});
+    test::RemoveTree(agent_);
+    if (c.agent) test::LayOutAgent(layout_, {"zelexecd"});
     test::LogCapture log;
     test::RecordingReporter reporter;
-    EXPECT_FALSE(c.initial_connect ? RunInitialConnect(reporter, c.argument, false)
-                                   : RunPostInstallConfig(reporter, c.argument, false));
+    EXPECT_FALSE(c.initial_connect
+                     ? RunInitialConnect(layout_, reporter, c.argument, false)
+                     : RunPostInstallConfig(layout_, reporter, c.argument, false));
     EXPECT_TRUE(log.Has(kLogError, c.text));
     EXPECT_EQ(reporter.events, std::vector<std::string>{test::FailureEvent(c.text)});
     EXPECT_EQ(GetCwd(), cwd_.path());
   }
-  EXPECT_TRUE(test::AgentCalls().empty());
+  EXPECT_TRUE(test::AgentCalls(layout_).empty());
 }
 
 TEST_F(PostInstallTest, ScheduledInitialConnectRunsOnceAtAStartThatFindsTheAgent) {
@@ -107,15 +108,16 @@ TEST_F(PostInstallTest, ScheduledInitialConnectRunsOnceAtAStartThatFindsTheAgent
   ASSERT_TRUE(ScheduleInitialConnect("-connect dev01"));
   test::RecordingReporter reporter;
   // A start without the agent leaves it waiting.
-  RunScheduledInitialConnect(reporter);
+  RunScheduledInitialConnect(layout_, reporter);
   EXPECT_EQ(Scheduled(), "-connect dev01");
-  EXPECT_TRUE(test::AgentCalls().empty());
+  EXPECT_TRUE(test::AgentCalls(layout_).empty());
 
-  test::LayOutAgent({"zelexecd", "zelskman"});
+  test::LayOutAgent(layout_, {"zelexecd", "zelskman"});
   test::LogCapture log;
-  RunScheduledInitialConnect(reporter);
-  RunScheduledInitialConnect(reporter);
-  EXPECT_EQ(test::AgentCalls(), std::vector<std::string>{"zelskman -connect dev01 @/opt/kesta/agent"});
+  RunScheduledInitialConnect(layout_, reporter);
+  RunScheduledInitialConnect(layout_, reporter);
+  EXPECT_EQ(test::AgentCalls(layout_),
+            std::vector<std::string>{"zelskman -connect dev01 @" + agent_});
   EXPECT_EQ(reporter.progress.back(), "KESTA Initial Connect Completed - Exit Code: 0");
   EXPECT_EQ(Scheduled(), "absent");
   EXPECT_TRUE(log.Has(kLogInfo, "Deleted Registry Key InitialConnect"));

@@ -16,25 +16,25 @@ namespace {
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
-const LogDirectory kLogDir = "/tmp/kesta/log";
-
-/// A log in /tmp/kesta/log, closed at level Info around every test.
+/// A log in a directory "log" not made yet, closed at level Info around
+/// every test.
 class LogFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-    LogLevel(kLogInfo);
-  }
+  void SetUp() override { LogLevel(kLogInfo); }
   void TearDown() override {
     LogFileClose();
     LogLevel(kLogInfo);
   }
+
+  test::TempDir root_;
+  const std::string dir_ = root_ / "log";
+  const std::string file_ = dir_ + "/dusk.log";
+  const LogDirectory log_dir_ = dir_;
 };
 
 TEST_F(LogFileTest, LinesFiltersAndConsoleCopies) {
   CaptureStdout();
-  ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
+  ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir_));
   LogMessage(kLogDebug, "hidden at Info");
   LogMessage(kLogInfo, "Service Started");
   LogMessage(kLogFatal, "fatal %d", 2);
@@ -46,10 +46,10 @@ TEST_F(LogFileTest, LinesFiltersAndConsoleCopies) {
   // The directory is made before the file is open, so its line goes to the
   // console only.
   EXPECT_EQ(console,
-            "  Info: Created Log directory /tmp/kesta/log\n Fatal: fatal 2\n  Info: echoed\n");
+            "  Info: Created Log directory " + dir_ + "\n Fatal: fatal 2\n  Info: echoed\n");
   // Each file line is "YYYYMMDD HH:MM:SS", the tag, the service name, ": "
   // and the message.
-  std::istringstream file(test::ReadFile("/tmp/kesta/log/dusk.log"));
+  std::istringstream file(test::ReadFile(file_));
   const std::string kExpected[] = {
       "  Info: KESTA-DUSK: Service Started", " Fatal: KESTA-DUSK: fatal 2",
       "  Info: KESTA-DUSK: echoed", "  Warn: KESTA-DUSK: " + std::string(2046, 'w')};
@@ -68,32 +68,32 @@ TEST_F(LogFileTest, LinesFiltersAndConsoleCopies) {
   EXPECT_FALSE(std::getline(file, line));
 
   struct stat st;
-  ASSERT_EQ(stat("/tmp/kesta/log/dusk.log", &st), 0);
+  ASSERT_EQ(stat(file_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0666u);
 }
 
 TEST_F(LogFileTest, ExistingFileKeepsItsMode) {
-  mkdir("/tmp/kesta/log", 0755);
-  test::WriteFile("/tmp/kesta/log/dusk.log", "old line\n");
-  chmod("/tmp/kesta/log/dusk.log", 0600);
-  ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
+  mkdir(dir_.c_str(), 0755);
+  test::WriteFile(file_, "old line\n");
+  chmod(file_.c_str(), 0600);
+  ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir_));
   LogMessage(kLogInfo, "appended");
   LogFileClose();
   struct stat st;
-  ASSERT_EQ(stat("/tmp/kesta/log/dusk.log", &st), 0);
+  ASSERT_EQ(stat(file_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(test::ReadFile("/tmp/kesta/log/dusk.log").rfind("old line\n", 0), 0u);
+  EXPECT_EQ(test::ReadFile(file_).rfind("old line\n", 0), 0u);
 }
 
 TEST_F(LogFileTest, SaveKeepsOneOlderGeneration) {
   for (const char* run : {"first", "second", "third"}) {
-    LogFileSave(kLogFileName, kLogDir);
-    ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
+    LogFileSave(kLogFileName, log_dir_);
+    ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir_));
     LogMessage(kLogInfo, "%s", run);
     LogFileClose();
   }
-  std::string current = test::ReadFile("/tmp/kesta/log/dusk.log");
-  std::string prev = test::ReadFile("/tmp/kesta/log/dusk.log.prev");
+  std::string current = test::ReadFile(file_);
+  std::string prev = test::ReadFile(file_ + ".prev");
   EXPECT_NE(current.find("third"), std::string::npos);
   EXPECT_EQ(current.find("second"), std::string::npos);
   EXPECT_NE(prev.find("second"), std::string::npos);
@@ -103,23 +103,24 @@ TEST_F(LogFileTest, SaveKeepsOneOlderGeneration) {
 // The service writes as root into a directory others may be able to write
 // to: a link planted as dusk.log must not lead its lines anywhere.
 TEST_F(LogFileTest, NeverFollowsALinkPlantedAsTheLog) {
-  ASSERT_TRUE(LogFileOpen(kLogFileName, kLogDir));
+  ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir_));
   LogFileClose();
   struct stat st;
-  ASSERT_EQ(stat("/tmp/kesta/log", &st), 0);
+  ASSERT_EQ(stat(dir_.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0755u);
 
-  test::WriteFile("/tmp/kesta/victim", "precious\n");
-  unlink("/tmp/kesta/log/dusk.log");
-  ASSERT_EQ(symlink("/tmp/kesta/victim", "/tmp/kesta/log/dusk.log"), 0);
+  const std::string victim = root_ / "victim";
+  test::WriteFile(victim, "precious\n");
+  unlink(file_.c_str());
+  ASSERT_EQ(symlink(victim.c_str(), file_.c_str()), 0);
   test::LogCapture log;
-  LogFileSave(kLogFileName, kLogDir);
-  EXPECT_FALSE(LogFileOpen(kLogFileName, kLogDir));
+  LogFileSave(kLogFileName, log_dir_);
+  EXPECT_FALSE(LogFileOpen(kLogFileName, log_dir_));
   LogMessage(kLogError, "where does this go");
-  EXPECT_EQ(test::ReadFile("/tmp/kesta/victim"), "precious\n");
-  EXPECT_TRUE(log.Has(kLogError, "Failed to Save /tmp/kesta/log/dusk.log - not a regular file"));
-  EXPECT_TRUE(log.Has(kLogError, "Could not open log file /tmp/kesta/log/dusk.log - Error (40): "
-                                 "Too many levels of symbolic links"));
+  EXPECT_EQ(test::ReadFile(victim), "precious\n");
+  EXPECT_TRUE(log.Has(kLogError, "Failed to Save " + file_ + " - not a regular file"));
+  EXPECT_TRUE(log.Has(kLogError, "Could not open log file " + file_ +
+                                     " - Error (40): Too many levels of symbolic links"));
 }
 
 TEST_F(LogFileTest, WithoutLogPathTheFileIsTheBareName) {

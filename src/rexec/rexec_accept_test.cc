@@ -27,9 +27,7 @@
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
 constexpr char kDn[] = "cn=pc01,ou=devices,o=kesta";
-constexpr int kPort = 3465;
 
 /// The four parameters as the server sends them.
 std::string Params(const std::string& error_port, const std::string& user,
@@ -70,8 +68,7 @@ struct Outcome {
 class RexecAcceptTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
+    ASSERT_NE(port_, 0);
     ClearStopRequest();
     saved_level_ = LogCurrentLevel();
     LogLevel(kLogTrace);
@@ -85,15 +82,15 @@ class RexecAcceptTest : public ::testing::Test {
 
   /// dusk.conf: the agent port, |application_lines|, and the DN unless
   /// |with_dn| is false.
-  static void WriteConf(const std::string& application_lines, bool with_dn = true) {
-    test::WriteFile(kConf, "[Application]\nAgentPort=" + std::to_string(kPort) + "\n" +
+  void WriteConf(const std::string& application_lines, bool with_dn = true) const {
+    test::WriteFile(dir_.conf(), "[Application]\nAgentPort=" + std::to_string(port_) + "\n" +
                                application_lines + "[DeviceInfo]\n" +
                                (with_dn ? std::string("devdn=") + kDn + "\n" : ""));
   }
 
   /// A client connected to the listener.
-  static UniqueFd Connect() {
-    UniqueFd client = test::ConnectToLoopback(kPort);
+  UniqueFd Connect() const {
+    UniqueFd client = test::ConnectToLoopback(port_);
     EXPECT_TRUE(client);
     return client;
   }
@@ -125,6 +122,9 @@ class RexecAcceptTest : public ::testing::Test {
 
   DeviceCredentials credentials_;
   int saved_level_ = kLogInfo;
+  test::ConfigDir dir_;
+  /// The agent port of the configuration.
+  const int port_ = test::FreePort();
 };
 
 TEST_F(RexecAcceptTest, ListenerStartsReplacesAndStops) {
@@ -133,7 +133,7 @@ TEST_F(RexecAcceptTest, ListenerStartsReplacesAndStops) {
   EXPECT_FALSE(IsListening());
   ASSERT_TRUE(StartListener());
   EXPECT_TRUE(IsListening());
-  EXPECT_TRUE(log.Has(kLogDebug, "Creating Listening Socket on port 3465"));
+  EXPECT_TRUE(log.Has(kLogDebug, "Creating Listening Socket on port " + std::to_string(port_)));
   ASSERT_TRUE(StartListener());
   EXPECT_TRUE(log.Has(kLogWarn, "Already Listening, disabling previous listener"));
   EXPECT_TRUE(IsListening());
@@ -158,11 +158,10 @@ TEST_F(RexecAcceptTest, ListenerPortFromTheConfiguration) {
     bool listens;
     std::string line;
   };
+  const std::string port = std::to_string(port_);
   const std::vector<Case> cases = {
-      {"missing key: the default port",
-       "[Application]\n", true, "Creating Listening Socket on port 3465"},
-      {"configured port", "[Application]\nAgentPort=4465\n", true,
-       "Creating Listening Socket on port 4465"},
+      {"configured port", "[Application]\nAgentPort=" + port + "\n", true,
+       "Creating Listening Socket on port " + port},
       {"port 0", "[Application]\nAgentPort=0\n", false,
        "Failed to initialize listener on port 0 - Socket Error (22): Invalid argument"},
       {"port beyond 65535", "[Application]\nAgentPort=70000\n", false,
@@ -172,7 +171,7 @@ TEST_F(RexecAcceptTest, ListenerPortFromTheConfiguration) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    test::WriteFile(kConf, c.conf);
+    test::WriteFile(dir_.conf(), c.conf);
     test::LogCapture log;
     EXPECT_EQ(StartListener(), c.listens);
     EXPECT_EQ(IsListening(), c.listens);
@@ -186,14 +185,23 @@ TEST_F(RexecAcceptTest, ListenerOnAPortInUse) {
   UniqueFd other(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   struct sockaddr_in address = {};
   address.sin_family = AF_INET;
-  address.sin_port = htons(kPort);
+  address.sin_port = htons(static_cast<uint16_t>(port_));
   ASSERT_EQ(bind(other.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(listen(other.get(), 1), 0);
   test::LogCapture log;
   EXPECT_FALSE(StartListener());
   EXPECT_FALSE(IsListening());
-  EXPECT_TRUE(log.Has(kLogError, "Failed to initialize listener on port 3465 - Socket Error "
-                                 "(98): Address already in use"));
+  EXPECT_TRUE(log.Has(kLogError, "Failed to initialize listener on port " +
+                                     std::to_string(port_) +
+                                     " - Socket Error (98): Address already in use"));
+}
+
+TEST_F(RexecAcceptTest, ListenerOnTheDefaultPortWithoutTheKey) {
+  DUSK_REQUIRE_SANDBOX("the default agent port, free in a network namespace of its own");
+  test::WriteFile(dir_.conf(), "[Application]\n");
+  test::LogCapture log;
+  EXPECT_TRUE(StartListener());
+  EXPECT_TRUE(log.Has("Creating Listening Socket on port 3465"));
 }
 
 TEST_F(RexecAcceptTest, Answers) {

@@ -15,16 +15,14 @@
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-
 class EnvelopeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
-    test::WriteFile(kConf, "[Application]\nInstallPath=/usr/local/dusk/\nAgentPort=4465\n");
+    test::WriteFile(dir_.conf(), "[Application]\nInstallPath=/usr/local/dusk/\nAgentPort=4465\n");
     LogLevel(kLogDebug);
   }
+
+  test::ConfigDir dir_;
 };
 
 TEST_F(EnvelopeTest, PathsByRequestName) {
@@ -66,7 +64,7 @@ TEST_F(EnvelopeTest, SenderAttributes) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::WriteFile(kConf, "[Application]\n" + row.application);
+    test::WriteFile(dir_.conf(), "[Application]\n" + row.application);
     AttrTable device(32);
     for (const Attr& attr : row.device) device.Set(attr.name, attr.value);
     std::string list = "hostname pc01";

@@ -74,7 +74,8 @@ bool NeedToRegister(const std::string& host, const std::string& port, const Attr
   return false;
 }
 
-bool Register(const std::string& host, const std::string& port, AttrTable& record) {
+bool Register(const Layout& layout, const std::string& host, const std::string& port,
+              AttrTable& record) {
   const std::string server = host + ":" + port;
   LogMessage(kLogInfo, "Registering Device with %s ...", server.c_str());
   std::string body = RequestBody(record, nullptr);
@@ -84,7 +85,7 @@ bool Register(const std::string& host, const std::string& port, AttrTable& recor
       !dn.empty()) {
     LogMessage(kLogInfo, dn == previous_dn ? "DevDn: %s" : "New DevDn: %s", dn.c_str());
     SetAttrValue(record, "devdn", dn);
-    StoreDeviceInfoToReg(record);
+    StoreDeviceInfoToReg(layout, record);
     LogMessage(kLogInfo, "Successfully Registered Device with %s", server.c_str());
     return true;
   }
@@ -92,7 +93,8 @@ bool Register(const std::string& host, const std::string& port, AttrTable& recor
   return false;
 }
 
-bool Startup(const std::string& host, const std::string& port, AttrTable& record) {
+bool Startup(const Layout& layout, const std::string& host, const std::string& port,
+             AttrTable& record) {
   const std::string previous_dn = StoredDeviceDn();
   if (previous_dn.empty()) return false;
   const std::string server = host + ":" + port;
@@ -105,13 +107,13 @@ bool Startup(const std::string& host, const std::string& port, AttrTable& record
   if (!dn.empty() && dn != previous_dn) {
     LogMessage(kLogInfo, "DevDn Changed to %s", dn.c_str());
     SetAttrValue(record, "devdn", dn);
-    SetDeviceDn(dn);
+    SetDeviceDn(layout, dn);
   }
   return true;
 }
 
-bool Status(const std::string& host, const std::string& port, AttrTable& record,
-            const AttrTable& scan) {
+bool Status(const Layout& layout, const std::string& host, const std::string& port,
+            AttrTable& record, const AttrTable& scan) {
   const std::string server = host + ":" + port;
   const std::string previous_dn = StoredDeviceDn();
   if (!previous_dn.empty()) {
@@ -123,7 +125,7 @@ bool Status(const std::string& host, const std::string& port, AttrTable& record,
       if (!dn.empty() && dn != previous_dn) {
         LogMessage(kLogInfo, "New DevDn: %s", dn.c_str());
         SetAttrValue(record, "devdn", dn);
-        StoreDeviceInfoToReg(record);
+        StoreDeviceInfoToReg(layout, record);
         LogMessage(kLogInfo, "Successfully Updated Device Dn to %s", dn.c_str());
       }
       StoreServiceScanToReg(scan);

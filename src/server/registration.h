@@ -12,6 +12,7 @@
 #include <string>
 
 #include "util/attr_table.h"
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -23,20 +24,23 @@ bool NeedToRegister(const std::string& host, const std::string& port, const Attr
 /// Sends Register with |record| and the stored DN. True when the server
 /// accepted it and a DN is known (its answer, else the DN sent); the DN is
 /// then set in |record| and the record stored (a new DN also in the agent's
-/// object file).
-bool Register(const std::string& host, const std::string& port, AttrTable& record);
+/// object file of |layout|).
+bool Register(const Layout& layout, const std::string& host, const std::string& port,
+              AttrTable& record);
 
 /// Sends Startup under the stored DN; false without a stored DN (nothing
 /// sent) or when the server refused. A new DN in the answer is set in
 /// |record| and stored with the agent's object file; the other attributes
 /// are not stored.
-bool Startup(const std::string& host, const std::string& port, AttrTable& record);
+bool Startup(const Layout& layout, const std::string& host, const std::string& port,
+             AttrTable& record);
 
 /// Sends Status with |record| and the service scan |scan| under the stored
 /// DN; false without a stored DN (nothing sent) or when the server refused.
-/// On success a new DN is stored with the record, and |scan| is stored.
-bool Status(const std::string& host, const std::string& port, AttrTable& record,
-            const AttrTable& scan);
+/// On success a new DN is stored with the record (and the agent's object
+/// file), and |scan| is stored.
+bool Status(const Layout& layout, const std::string& host, const std::string& port,
+            AttrTable& record, const AttrTable& scan);
 
 /// Sends UnRegister under the stored DN; false without one (nothing sent)
 /// or when the server refused. The stored DN and record stay.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,25 +14,31 @@
 #include "device/service_scan.h"
 #include "log/log.h"
 #include "support/loopback_peer.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 #include "util/attr_list.h"
 
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
-constexpr char kApplication[] = "[Application]\nServerName=127.0.0.1\nInstallPath=/opt/kesta/dusk\n";
-constexpr char kSender[] =
-    "kmabuild NA kmadir /opt/kesta/dusk sender dusk://10.1.2.3:3465;major=7;minor=8;build=33;"
-    "revision=1";
+constexpr char kInstallPath[] = "/opt/kesta/dusk";
+
+/// The sender attributes of a device installed in |install_path|.
+std::string Sender(const std::string& install_path = kInstallPath) {
+  return "kmabuild NA kmadir " + install_path +
+         " sender dusk://10.1.2.3:3465;major=7;minor=8;build=33;revision=1";
+}
+const std::string kSender = Sender();
 
 /// The fault that answers 200 with |dn| as the first line.
 std::string DnFault(const std::string& dn) { return "* dn " + dn; }
 
-/// A configuration with the server and InstallPath and |device_lines| in
-/// [DeviceInfo].
-std::string Conf(const std::string& device_lines) {
-  return std::string(kApplication) + "[DeviceInfo]\n" + device_lines + "[ServiceScan]\n";
+/// A configuration with the server and |install_path| and |device_lines|
+/// in [DeviceInfo].
+std::string Conf(const std::string& device_lines,
+                 const std::string& install_path = kInstallPath) {
+  return "[Application]\nServerName=127.0.0.1\nInstallPath=" + install_path +
+         "\n[DeviceInfo]\n" + device_lines + "[ServiceScan]\n";
 }
 
 const std::string kEmpty200 = "* empty200";
@@ -43,8 +50,6 @@ const std::string kEmptyFirstLine = "* raw empty-first-line";
 class RegistrationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
     record_.Set("hostname", "pc01");
     record_.Set("detectedipaddress", "10.1.2.3");
     scan_.Set("kesta-dusk", "status started path /d");
@@ -83,6 +88,7 @@ class RegistrationTest : public ::testing::Test {
     return value;
   }
 
+  test::TestLayout layout_;
   AttrTable record_{32};
   AttrTable scan_{10};
   std::string port_, server_text_, request_;
@@ -122,7 +128,7 @@ TEST_F(RegistrationTest, NeedToRegister) {
   record_.Set("devdn", "cn=d");
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::WriteFile(kConf, row.conf);
+    test::WriteFile(layout_.conf(), row.conf);
     test::LogCapture log;
     EXPECT_EQ(NeedToRegister("peer", "4000", record_), !row.line.empty());
     std::vector<std::string> info;
@@ -134,14 +140,14 @@ TEST_F(RegistrationTest, NeedToRegister) {
 }
 
 TEST_F(RegistrationTest, FirstRegistrationStoresTheDnAndTheAgentsObjectFile) {
-  test::WriteFile(kConf, Conf(""));
-  mkdir("/opt/kesta/dusk", 0755);
-  mkdir("/etc/kesta/agent", 0755);
-  mkdir("/etc/kesta/agent/lib", 0755);
-  test::WriteFile("/opt/kesta/dusk/NULLKMA.QDX", std::string(4200, 't'));
+  const std::string install_path = layout_.On(kInstallPath);
+  test::WriteFile(layout_.conf(), Conf("", install_path));
+  std::filesystem::create_directories(install_path);
+  std::filesystem::create_directories(layout_.layout().agentObjectDir);
+  test::WriteFile(install_path + "/NULLKMA.QDX", std::string(4200, 't'));
   bool ok = false;
   auto lines = Exchange(DnFault("cn=pc01,o=k"),
-                        [&] { return Register("127.0.0.1", port_, record_); }, &ok);
+                        [&] { return Register(layout_, "127.0.0.1", port_, record_); }, &ok);
   EXPECT_TRUE(ok);
   EXPECT_EQ(lines, (std::vector<std::string>{
                        "Registering Device with " + server_text_ + " ...",
@@ -152,13 +158,13 @@ TEST_F(RegistrationTest, FirstRegistrationStoresTheDnAndTheAgentsObjectFile) {
                        "Successfully Registered Device with " + server_text_,
                    }));
   // Nothing stored yet: no DN goes along.
-  EXPECT_EQ(Body(), std::string("hostname pc01 detectedipaddress 10.1.2.3 ") + kSender);
+  EXPECT_EQ(Body(), "hostname pc01 detectedipaddress 10.1.2.3 " + Sender(install_path));
   std::string dn;
   EXPECT_TRUE(record_.Get("devdn", &dn));
   EXPECT_EQ(dn, "cn=pc01,o=k");
   EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "devdn"), "cn=pc01,o=k");
   EXPECT_EQ(StoredValue(ConfigSection::kDeviceInfo, "hostname"), "pc01");
-  const std::string object = test::ReadFile("/etc/kesta/agent/lib/KMA.QDX");
+  const std::string object = test::ReadFile(layout_.layout().agentObjectDir + "/KMA.QDX");
   ASSERT_GE(object.size(), kAgentDnOffset + 11);
   EXPECT_EQ(object.substr(kAgentDnOffset, 11), "cn=pc01,o=k");
   EXPECT_EQ(object[kAgentDnLengthOffset1], 11);
@@ -190,12 +196,12 @@ TEST_F(RegistrationTest, RegisterAnswers) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::WriteFile(kConf,
+    test::WriteFile(layout_.conf(),
                     Conf(row.stored_dn == "(missing)" ? "" : "devdn=" + row.stored_dn + "\n"));
     AttrTable record(32);
     record.Set("hostname", "pc01");
     bool ok = false;
-    auto lines = Exchange(row.fault, [&] { return Register("127.0.0.1", port_, record); },
+    auto lines = Exchange(row.fault, [&] { return Register(layout_, "127.0.0.1", port_, record); },
                           &ok);
     EXPECT_EQ(ok, row.ok);
     std::string failure = row.failure;
@@ -245,12 +251,12 @@ TEST_F(RegistrationTest, StartupUnderTheStoredDn) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::WriteFile(kConf, Conf("devdn=" + row.stored_dn + "\nhostname=pc00\n"));
+    test::WriteFile(layout_.conf(), Conf("devdn=" + row.stored_dn + "\nhostname=pc00\n"));
     AttrTable record(32);
     record.Set("hostname", "pc01");
     bool ok = false;
     auto lines =
-        Exchange(row.fault, [&] { return Startup("127.0.0.1", port_, record); }, &ok);
+        Exchange(row.fault, [&] { return Startup(layout_, "127.0.0.1", port_, record); }, &ok);
     EXPECT_EQ(ok, row.ok);
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[0], "Startup Device " + row.stored_dn + " on " + server_text_ + " ...");
@@ -272,15 +278,15 @@ TEST_F(RegistrationTest, StartupUnderTheStoredDn) {
 TEST_F(RegistrationTest, NothingIsSentWithoutAStoredDn) {
   for (const char* stored : {"", "devdn=\n"}) {
     SCOPED_TRACE(stored);
-    test::WriteFile(kConf, Conf(stored));
+    test::WriteFile(layout_.conf(), Conf(stored));
     bool ok = true;
     auto startup =
-        Exchange(kEmpty200, [&] { return Startup("127.0.0.1", port_, record_); }, &ok);
+        Exchange(kEmpty200, [&] { return Startup(layout_, "127.0.0.1", port_, record_); }, &ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(startup, std::vector<std::string>{});
     EXPECT_EQ(served_, 0);
     auto status =
-        Exchange(kEmpty200, [&] { return Status("127.0.0.1", port_, record_, scan_); }, &ok);
+        Exchange(kEmpty200, [&] { return Status(layout_, "127.0.0.1", port_, record_, scan_); }, &ok);
     EXPECT_FALSE(ok);
     EXPECT_EQ(status,
               std::vector<std::string>{"Failed to Provide Status of Device to " + server_text_});
@@ -320,11 +326,11 @@ TEST_F(RegistrationTest, StatusCarriesTheScanAndStoresItOnSuccess) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    test::WriteFile(kConf, Conf("devdn=cn=old\n"));
+    test::WriteFile(layout_.conf(), Conf("devdn=cn=old\n"));
     AttrTable record = record_;
     bool ok = false;
     auto lines =
-        Exchange(row.fault, [&] { return Status("127.0.0.1", port_, record, scan_); }, &ok);
+        Exchange(row.fault, [&] { return Status(layout_, "127.0.0.1", port_, record, scan_); }, &ok);
     EXPECT_EQ(ok, row.ok);
     std::vector<std::string> expected = {
         "Provide Status of Device cn=old to " + server_text_ + " ...",
@@ -346,7 +352,7 @@ TEST_F(RegistrationTest, StatusCarriesTheScanAndStoresItOnSuccess) {
 TEST_F(RegistrationTest, UnRegisterKeepsTheStoredDn) {
   for (const std::string& fault : {DnFault("cn=other"), k404}) {
     SCOPED_TRACE(fault);
-    test::WriteFile(kConf, Conf("devdn=cn=old\n"));
+    test::WriteFile(layout_.conf(), Conf("devdn=cn=old\n"));
     bool ok = false;
     auto lines =
         Exchange(fault, [&] { return UnRegister("127.0.0.1", port_, record_); }, &ok);

@@ -4,10 +4,11 @@
 
 namespace dusk {
 
-bool MediaAgentInstaller::DownloadAndInstallAgent(InstallReporter& reporter,
+bool MediaAgentInstaller::DownloadAndInstallAgent(const Layout& layout,
+                                                  InstallReporter& reporter,
                                                   const ServerAddress& server,
                                                   const AttrTable& options) {
-  return ::dusk::DownloadAndInstallAgent(reporter, server, options, false);
+  return ::dusk::DownloadAndInstallAgent(layout, reporter, server, options, false);
 }
 
 }  // namespace dusk

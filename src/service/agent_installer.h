@@ -8,6 +8,7 @@
 #include "config/server_address.h"
 #include "install/install_report.h"
 #include "util/attr_table.h"
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -15,9 +16,10 @@ class AgentInstaller {
  public:
   virtual ~AgentInstaller() = default;
   /// Downloads and installs the agent as |options| (the request's options)
-  /// say, from |server|, reporting to |reporter|. True when the agent was
-  /// installed.
-  virtual bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
+  /// say, from |server|, into |layout|, reporting to |reporter|. True when
+  /// the agent was installed.
+  virtual bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
+                                       const ServerAddress& server,
                                        const AttrTable& options) = 0;
 };
 
@@ -25,8 +27,8 @@ class AgentInstaller {
 /// service has no console).
 class MediaAgentInstaller final : public AgentInstaller {
  public:
-  bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
-                               const AttrTable& options) override;
+  bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
+                               const ServerAddress& server, const AttrTable& options) override;
 };
 
 }  // namespace dusk

@@ -13,7 +13,7 @@ bool KestaServerCalls::ProbeServer(const std::string& host, const std::string& p
 }
 
 bool KestaServerCalls::GatherDeviceInfo(const std::string& host, const std::string& port) {
-  return GetDeviceInfo(host, port, thisDeviceInfo);
+  return GetDeviceInfo(layout_, host, port, thisDeviceInfo);
 }
 
 bool KestaServerCalls::NeedToRegister(const std::string& host, const std::string& port) {
@@ -21,22 +21,22 @@ bool KestaServerCalls::NeedToRegister(const std::string& host, const std::string
 }
 
 bool KestaServerCalls::Register(const std::string& host, const std::string& port) {
-  return dusk::Register(host, port, thisDeviceInfo);
+  return dusk::Register(layout_, host, port, thisDeviceInfo);
 }
 
 bool KestaServerCalls::Startup(const std::string& host, const std::string& port) {
-  return dusk::Startup(host, port, thisDeviceInfo);
+  return dusk::Startup(layout_, host, port, thisDeviceInfo);
 }
 
 bool KestaServerCalls::Status(const std::string& host, const std::string& port) {
-  return dusk::Status(host, port, thisDeviceInfo, currServiceScan);
+  return dusk::Status(layout_, host, port, thisDeviceInfo, currServiceScan);
 }
 
 bool KestaServerCalls::UnRegister(const std::string& host, const std::string& port) {
   return dusk::UnRegister(host, port, thisDeviceInfo);
 }
 
-bool KestaServerCalls::ScanServices() { return GetServiceScan(currServiceScan); }
+bool KestaServerCalls::ScanServices() { return GetServiceScan(layout_, currServiceScan); }
 
 bool KestaServerCalls::NeedToSendServiceScan() {
   return dusk::NeedToSendServiceScan(currServiceScan);

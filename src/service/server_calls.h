@@ -8,6 +8,9 @@
 // the listener calls join here when their module lands.
 
 #include <string>
+#include <utility>
+
+#include "util/layout.h"
 
 namespace dusk {
 
@@ -37,9 +40,11 @@ class ServerCalls {
   virtual bool NeedToSendServiceScan() = 0;
 };
 
-/// The real server, through the server module.
+/// The real server, through the server module, for a device laid out as
+/// |layout| says.
 class KestaServerCalls final : public ServerCalls {
  public:
+  explicit KestaServerCalls(Layout layout) : layout_(std::move(layout)) {}
   bool ProbeServer(const std::string& host, const std::string& port,
                    std::string* zone) override;
   bool GatherDeviceInfo(const std::string& host, const std::string& port) override;
@@ -50,6 +55,9 @@ class KestaServerCalls final : public ServerCalls {
   bool UnRegister(const std::string& host, const std::string& port) override;
   bool ScanServices() override;
   bool NeedToSendServiceScan() override;
+
+ private:
+  Layout layout_;
 };
 
 }  // namespace dusk

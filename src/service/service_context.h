@@ -11,12 +11,15 @@
 #include "service/clock.h"
 #include "service/server_calls.h"
 #include "service/service_state.h"
+#include "util/layout.h"
 
 namespace dusk {
 
 /// A service and what it runs against.
 struct ServiceContext {
   ServiceState state;
+  /// The directories the service works in.
+  Layout layout;
   Clock* clock = nullptr;
   ServerCalls* server = nullptr;
   /// What an "InstallAgent" request runs; none = MediaAgentInstaller.

@@ -133,11 +133,11 @@ void ServiceInit(ServiceContext& context) {
   GetServerAddress(context.optionHost, context.optionPort, &state.host, &state.port);
   LogMessage(kLogInfo, "Service Started");
   state.duskStatus = ServiceStatus::kRunning;
-  RefreshAgentDeviceDn();
+  RefreshAgentDeviceDn(context.layout);
   // The agent's first connect, when its install asked for it after a
   // restart of the device. No server follows it: it is only logged.
   SessionReporter no_server(nullptr);
-  RunScheduledInitialConnect(no_server);
+  RunScheduledInitialConnect(context.layout, no_server);
   state.probe.serverProbed = 0;
   state.probe.serverProbeAttempts = 0;
 }
@@ -154,7 +154,7 @@ ServiceStep RunServicePass(ServiceContext& context) {
     RefreshServerAddress(context);
     // The agent may have been reinstalled since the start, with a template
     // object file that lacks the DN.
-    if (state.firstPass) RefreshAgentDeviceDn();
+    if (state.firstPass) RefreshAgentDeviceDn(context.layout);
 
     LoadTimerSettings(&state.timers);
 
@@ -238,12 +238,14 @@ void ServiceShutdown(ServiceContext& context) {
   exit(0);
 }
 
-void ServiceMain(const std::string& host_option, const std::string& port_option) {
+void ServiceMain(const Layout& layout, const std::string& host_option,
+                 const std::string& port_option) {
   LogMessage(kLogTrace, "ServiceMain:");
   BootClock clock;
-  KestaServerCalls server;
+  KestaServerCalls server(layout);
   MediaAgentInstaller installer;
   ServiceContext context;
+  context.layout = layout;
   context.clock = &clock;
   context.server = &server;
   context.installer = &installer;

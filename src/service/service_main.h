@@ -39,10 +39,12 @@ void FinishService(ServiceContext& context);
 /// Ends the service: FinishService, then exit status 0.
 [[noreturn]] void ServiceShutdown(ServiceContext& context);
 
-/// What the forked service process runs, with the real clock and server.
-/// |host_option| and |port_option| are the -host and -port values of the
-/// command that started it ("" when not given). Never returns.
-[[noreturn]] void ServiceMain(const std::string& host_option, const std::string& port_option);
+/// What the forked service process runs, with the real clock and server,
+/// on the directories of |layout|. |host_option| and |port_option| are the
+/// -host and -port values of the command that started it ("" when not
+/// given). Never returns.
+[[noreturn]] void ServiceMain(const Layout& layout, const std::string& host_option,
+                              const std::string& port_option);
 
 }  // namespace dusk
 

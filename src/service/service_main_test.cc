@@ -9,12 +9,12 @@
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
 constexpr time_t kStart = 1700000000;
 
 class FakeClock final : public Clock {
@@ -85,19 +85,24 @@ class FakeServer final : public ServerCalls {
 
 class ServiceLoopTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
+  void SetUp() override { NewContext(); }
+
+  /// A service that has not started yet, on the test's layout, clock and
+  /// server.
+  void NewContext() {
+    context_ = ServiceContext();
+    context_.layout = layout_;
     context_.clock = &clock_;
     context_.server = &server_;
   }
 
   /// A configuration with the server peer.example:4000 and |config_lines|
   /// in [Config].
-  static void WriteConf(const std::string& config_lines,
-                        const std::string& application_lines = "") {
-    test::WriteFile(kConf, "[Application]\nServerName=peer.example\nServerPort=4000\n" +
-                               application_lines + "[Config]\n" + config_lines);
+  void WriteConf(const std::string& config_lines,
+                 const std::string& application_lines = "") const {
+    test::WriteFile(layout_.conf(), "[Application]\nServerName=peer.example\nServerPort=4000\n" +
+                                        agent_port_ + application_lines + "[Config]\n" +
+                                        config_lines);
   }
 
   /// Passes every |step| seconds from kStart until the service asks to shut
@@ -110,6 +115,9 @@ class ServiceLoopTest : public ::testing::Test {
     return std::nullopt;
   }
 
+  test::TestLayout layout_;
+  /// Where the listener of a probed service listens, free on this machine.
+  const std::string agent_port_ = "AgentPort=" + std::to_string(test::FreePort()) + "\n";
   FakeClock clock_;
   FakeServer server_{clock_};
   ServiceContext context_;
@@ -149,9 +157,7 @@ TEST_F(ServiceLoopTest, ProbeSchedule) {
     SCOPED_TRACE(c.name);
     WriteConf(c.config);
     server_.probe_offsets.clear();
-    context_ = ServiceContext();
-    context_.clock = &clock_;
-    context_.server = &server_;
+    NewContext();
     ServiceInit(context_);
     test::LogCapture log;
     EXPECT_EQ(RunPassesUntil(c.horizon, c.step), c.shutdown);
@@ -182,7 +188,7 @@ TEST_F(ServiceLoopTest, AnsweredProbeIsKeptInTheFileAndEndsProbing) {
   EXPECT_EQ(context_.state.probe.serverProbed, 1);
   EXPECT_EQ(context_.state.zone, "east");
   EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key serverprobed with Value \"1\""));
-  EXPECT_NE(test::ReadFile(kConf).find("\nserverprobed=1\n"), std::string::npos);
+  EXPECT_NE(test::ReadFile(layout_.conf()).find("\nserverprobed=1\n"), std::string::npos);
 }
 
 TEST_F(ServiceLoopTest, ProbedServerFromAnEarlierStartIsNotProbedAgain) {
@@ -199,7 +205,7 @@ TEST_F(ServiceLoopTest, MissingServerProbedKeyIsCreated) {
   RunServicePass(context_);
   EXPECT_TRUE(log.Has(kLogWarn, "Failed to Get Config Value from Key serverprobed"));
   EXPECT_TRUE(log.Has(kLogInfo, "Updated Registry Key serverprobed with Value \"0\""));
-  EXPECT_NE(test::ReadFile(kConf).find("\nserverprobed=0\n"), std::string::npos);
+  EXPECT_NE(test::ReadFile(layout_.conf()).find("\nserverprobed=0\n"), std::string::npos);
   EXPECT_EQ(server_.probe_offsets.size(), 1u);
 }
 
@@ -287,9 +293,7 @@ TEST_F(ServiceLoopTest, RegistrationAndScanSchedule) {
     server_.need_to_register = c.need_to_register;
     server_.exchanges_succeed = c.exchanges_succeed;
     server_.scan_changed = c.scan_changed;
-    context_ = ServiceContext();
-    context_.clock = &clock_;
-    context_.server = &server_;
+    NewContext();
     ServiceInit(context_);
     EXPECT_EQ(RunPassesUntil(c.horizon, 5), std::nullopt);
     EXPECT_EQ(server_.calls, c.calls);
@@ -316,9 +320,7 @@ TEST_F(ServiceLoopTest, ShutdownUnregistersOnlyFromAServerThatAnswered) {
     SCOPED_TRACE(probed);
     WriteConf(probed ? "serverprobed=1\n" : "serverprobed=0\nprobetimelimit=0\n");
     server_ = FakeServer(clock_);
-    context_ = ServiceContext();
-    context_.clock = &clock_;
-    context_.server = &server_;
+    NewContext();
     ServiceInit(context_);
     RunServicePass(context_);
     server_.calls.clear();
@@ -399,8 +401,8 @@ TEST_F(ServiceLoopTest, ResumeReadsLevelServerAndIntervalsAgain) {
   EXPECT_TRUE(paused.lines().empty());
   EXPECT_EQ(server_.probe_offsets.size(), 1u);
 
-  test::WriteFile(kConf,
-                  "[Application]\nServerName=other.example\nLogLevel= Trace \n"
+  test::WriteFile(layout_.conf(),
+                  "[Application]\nServerName=other.example\nLogLevel= Trace \n" + agent_port_ +
                   "[Config]\nservicescaninterval=200\nproberetryinterval=70\n"
                   "probetimelimit=5\n");
   ASSERT_EQ(ServiceEventStep(context_, ServiceEvent::kResume), ServiceStep::kContinue);
@@ -422,7 +424,7 @@ TEST_F(ServiceLoopTest, StopWhilePausedShutsDownAndKeepsServerProbed) {
   RunServicePass(context_);
   ServiceEventStep(context_, ServiceEvent::kPause);
   ASSERT_EQ(ServiceEventStep(context_, ServiceEvent::kStop), ServiceStep::kShutdown);
-  std::string before = test::ReadFile(kConf);
+  std::string before = test::ReadFile(layout_.conf());
   test::LogCapture log;
   FinishService(context_);
   EXPECT_EQ(log.messages(), std::vector<std::string>{"Service Shutdown"});
@@ -431,7 +433,7 @@ TEST_F(ServiceLoopTest, StopWhilePausedShutsDownAndKeepsServerProbed) {
   EXPECT_FALSE(context_.state.timers.probeTimeLimit);
   EXPECT_FALSE(context_.state.timers.registrationInterval);
   EXPECT_EQ(context_.state.serviceLogLevel, "");
-  EXPECT_EQ(test::ReadFile(kConf), before);
+  EXPECT_EQ(test::ReadFile(layout_.conf()), before);
 }
 
 }  // namespace

@@ -43,8 +43,8 @@ void ProcessRexecRequest(ServiceContext& context, RexecSession* session,
   // The server as the configuration names it now, read once for the whole
   // install.
   const ServerAddress server = ResolveServerAddress(context.optionHost, context.optionPort);
-  if (installer.DownloadAndInstallAgent(reporter, server, options)) {
-    RefreshAgentDeviceDn();
+  if (installer.DownloadAndInstallAgent(context.layout, reporter, server, options)) {
+    RefreshAgentDeviceDn(context.layout);
     context.state.registration.servicescanTime = 0;
   } else {
     StartListener();
@@ -55,7 +55,7 @@ void ProcessRexecRequest(ServiceContext& context, RexecSession* session,
 
 void KeepListenerWhileAgentMissing(ServiceContext& context) {
   if (context.state.probe.serverProbed == 0) return;
-  if (FindAgentLocation(nullptr) || IsListening()) return;
+  if (FindAgentLocation(context.layout, nullptr) || IsListening()) return;
   LogMessage(kLogInfo, "KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener");
   StartListener();
 }

@@ -19,15 +19,14 @@
 #include "rexec/rexec_listener.h"
 #include "service/service_event.h"
 #include "service/service_main.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 #include "util/stop_request.h"
 
 namespace dusk {
 namespace {
 
-constexpr char kConf[] = "/etc/kesta/dusk/dusk.conf";
 constexpr char kDn[] = "cn=pc01,ou=devices,o=kesta";
-constexpr int kPort = 3465;
 
 class FixedClock final : public Clock {
  public:
@@ -55,8 +54,8 @@ class AnsweringServer final : public ServerCalls {
 /// Notes what the install was given and what it saw.
 class RecordingInstaller final : public AgentInstaller {
  public:
-  bool DownloadAndInstallAgent(InstallReporter& reporter, const ServerAddress& server,
-                               const AttrTable& options) override {
+  bool DownloadAndInstallAgent(const Layout&, InstallReporter& reporter,
+                               const ServerAddress& server, const AttrTable& options) override {
     ++calls;
     listening_during_install = IsListening();
     this->server = server.host + ":" + server.port + " (" + server.hostOption + ":" +
@@ -80,32 +79,41 @@ std::string RequestBytes(const std::string& command) {
          command + '\0';
 }
 
-/// A client that has connected to the device's agent port and sent |bytes|.
-UniqueFd SendRequest(const std::string& bytes) {
-  UniqueFd client = test::ConnectToLoopback(kPort);
-  EXPECT_TRUE(client);
-  EXPECT_EQ(send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
-            static_cast<ssize_t>(bytes.size()));
-  return client;
-}
-
 class ServiceRexecTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DUSK_REQUIRE_SANDBOX();
-    test::ResetFixedDirs();
+    ASSERT_NE(port_, 0);
     ClearStopRequest();
     WriteConf("serverprobed=1\n");
-    context_.clock = &clock_;
-    context_.server = &server_;
+    NewContext();
     ServiceInit(context_);
   }
   void TearDown() override { StopListener(); }
 
-  static void WriteConf(const std::string& config_lines) {
-    test::WriteFile(kConf, "[Application]\nServerName=127.0.0.1\nAgentPort=" +
-                               std::to_string(kPort) + "\n[DeviceInfo]\ndevdn=" + kDn +
-                               "\n[Config]\nprobetimelimit=0\n" + config_lines);
+  void WriteConf(const std::string& config_lines) const {
+    test::WriteFile(layout_.conf(), "[Application]\nServerName=127.0.0.1\nAgentPort=" +
+                                        std::to_string(port_) + "\n[DeviceInfo]\ndevdn=" +
+                                        kDn + "\n[Config]\nprobetimelimit=0\n" +
+                                        config_lines);
+  }
+
+  /// A service that has not started yet, on the test's layout, clock and
+  /// server.
+  void NewContext() {
+    context_ = ServiceContext();
+    context_.layout = layout_;
+    context_.clock = &clock_;
+    context_.server = &server_;
+  }
+
+  /// A client that has connected to the device's agent port and sent
+  /// |bytes|.
+  UniqueFd SendRequest(const std::string& bytes) const {
+    UniqueFd client = test::ConnectToLoopback(port_);
+    EXPECT_TRUE(client);
+    EXPECT_EQ(send(client.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
+    return client;
   }
 
   void Pass() {
@@ -113,6 +121,9 @@ class ServiceRexecTest : public ::testing::Test {
     clock_.now += 5;
   }
 
+  test::TestLayout layout_;
+  /// The agent port of the configuration.
+  const int port_ = test::FreePort();
   FixedClock clock_;
   AnsweringServer server_;
   ServiceContext context_;
@@ -124,9 +135,7 @@ TEST_F(ServiceRexecTest, ListenerRunsWhileTheAgentIsMissingOnceProbed) {
     SCOPED_TRACE("the server has not answered");
     WriteConf("serverprobed=0\n");
     server_.probe_answers = false;
-    context_ = ServiceContext();
-    context_.clock = &clock_;
-    context_.server = &server_;
+    NewContext();
     ServiceInit(context_);
     Pass();
     EXPECT_FALSE(IsListening());
@@ -146,8 +155,8 @@ TEST_F(ServiceRexecTest, ListenerRunsWhileTheAgentIsMissingOnceProbed) {
   {
     SCOPED_TRACE("an installed agent needs no listener");
     StopListener();
-    std::filesystem::create_directories("/opt/kesta/agent");
-    test::WriteFile("/opt/kesta/agent/zelexecd", "");
+    std::filesystem::create_directories(layout_.layout().agentDir);
+    test::WriteFile(layout_.layout().agentDir + "/zelexecd", "");
     Pass();
     EXPECT_FALSE(IsListening());
   }
@@ -229,7 +238,7 @@ TEST_F(ServiceRexecTest, AFloodOfClientsDoesNotHoldUpTheService) {
   // backlog let in is taken one per pass and ends at once.
   std::vector<UniqueFd> flood;
   for (int i = 0; i < 50; ++i) {
-    flood.push_back(test::ConnectToLoopback(kPort, /*nonblocking=*/true));
+    flood.push_back(test::ConnectToLoopback(port_, /*nonblocking=*/true));
   }
   usleep(200 * 1000);
   flood.clear();

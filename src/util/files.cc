@@ -244,6 +244,12 @@ void SyncDirectoryOf(const std::string& path) {
 ReplaceResult ReplaceFileAtomically(const std::string& path, std::string_view content,
                                     const ReplaceOptions& options) {
   ReplaceResult result;
+  // Without a name the temporary file would land in the working directory.
+  if (path.empty()) {
+    result.failed = ReplaceStep::kWriteTemp;
+    result.error = ENOENT;
+    return result;
+  }
   result.temp_path = path + "." + std::to_string(getpid());
   auto fail = [&result](ReplaceStep step) {
     result.failed = step;

@@ -96,7 +96,8 @@ struct ReplaceResult {
 /// when asked, the temporary file is renamed over |path| and the directory
 /// is synced. At every moment |path| holds either the old or the new content
 /// whole, also across a crash or a power cut; on failure |path| is untouched
-/// and the temporary file is gone.
+/// and the temporary file is gone. An empty |path| fails at kWriteTemp with
+/// ENOENT and writes nothing.
 ReplaceResult ReplaceFileAtomically(const std::string& path, std::string_view content,
                                     const ReplaceOptions& options = {});
 

@@ -71,8 +71,8 @@ int FindProcessIn(const std::string& proc_root, std::string_view name, int own_p
   return 0;
 }
 
-int FindProcessByName(std::string_view name) {
-  return FindProcessIn("/proc", name, static_cast<int>(getpid()));
+int FindProcessByName(const std::string& proc_root, std::string_view name) {
+  return FindProcessIn(proc_root, name, static_cast<int>(getpid()));
 }
 
 }  // namespace dusk

@@ -3,8 +3,9 @@
 
 // Finding a running program by name. There are no pid files: a process is
 // whichever other process runs a program of that name, found by reading
-// argv[0] of every process under /proc. The service is found this way by the
-// control commands, and the agent's daemons by the service scan.
+// argv[0] of every process in the process table (the layout's procRoot).
+// The service is found this way by the control commands, and the agent's
+// daemons by the service scan.
 
 #include <cstddef>
 #include <string>
@@ -27,8 +28,8 @@ bool CommandNameMatches(std::string_view command_name, std::string_view name);
 /// logs "Failed to open %s" at Warn when |proc_root| cannot be read.
 int FindProcessIn(const std::string& proc_root, std::string_view name, int own_pid);
 
-/// FindProcessIn over /proc, skipping this process.
-int FindProcessByName(std::string_view name);
+/// FindProcessIn over |proc_root|, skipping this process.
+int FindProcessByName(const std::string& proc_root, std::string_view name);
 
 }  // namespace dusk
 

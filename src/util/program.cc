@@ -11,15 +11,14 @@
 namespace dusk {
 
 std::string cmdPath;
-std::string installPath;
 
-void GetProgramPaths(const char* argv0, std::string* cmd_path_out,
-                     std::string* install_path_out) {
+void GetProgramPaths(const std::string& proc_root, const char* argv0,
+                     std::string* cmd_path_out, std::string* install_path_out) {
   if (cmd_path_out == nullptr) return;
   cmd_path_out->clear();
   if (install_path_out) install_path_out->clear();
 
-  std::string link = "/proc/" + std::to_string(getpid()) + "/exe";
+  std::string link = proc_root + "/" + std::to_string(getpid()) + "/exe";
   char target[PATH_MAX];
   ssize_t size = readlink(link.c_str(), target, sizeof target - 1);
   if (size > 0) cmd_path_out->assign(target, static_cast<size_t>(size));

@@ -5,6 +5,7 @@
 // lives, which version it is and which operating system it reports. They
 // are set once at start-up and never change, so they live at the bottom
 // where the device, the server and the service modules can all read them.
+// The program's directory goes into the layout (util/layout.h).
 
 #include <string>
 #include <string_view>
@@ -13,15 +14,13 @@ namespace dusk {
 
 /// Full path of the running executable; set once at start-up.
 extern std::string cmdPath;
-/// Directory that holds the executable; set once at start-up.
-extern std::string installPath;
 
-/// Finds the running executable: the /proc link of the own process, else
-/// |argv0| (taken as is when absolute, else joined to the current directory
-/// with a leading "./" dropped). |install_path_out| (may be null) receives
-/// the directory part, "." when there is none.
-void GetProgramPaths(const char* argv0, std::string* cmd_path_out,
-                     std::string* install_path_out);
+/// Finds the running executable: the exe link of the own process under
+/// |proc_root|, else |argv0| (taken as is when absolute, else joined to the
+/// current directory with a leading "./" dropped). |install_path_out| (may
+/// be null) receives the directory part, "." when there is none.
+void GetProgramPaths(const std::string& proc_root, const char* argv0,
+                     std::string* cmd_path_out, std::string* install_path_out);
 
 /// The executable's path worked out from |argv0| alone: as is when it is
 /// absolute, else |cwd| + "/" + argv0 with a leading "./" dropped; "" for an

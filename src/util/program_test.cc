@@ -2,14 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_util.h"
+
 namespace dusk {
 namespace {
 
 TEST(ProgramTest, PathsFromTheProcLink) {
   std::string cmd, install;
-  GetProgramPaths("ignored", &cmd, &install);
+  GetProgramPaths("/proc", "ignored", &cmd, &install);
   EXPECT_EQ(cmd.substr(cmd.rfind('/') + 1), "dusk_tests");
   EXPECT_EQ(install, cmd.substr(0, cmd.rfind('/')));
+
+  // A process table without the link leaves argv[0] to go by.
+  test::TempDir no_links;
+  GetProgramPaths(no_links.path(), "/abs/dusk", &cmd, &install);
+  EXPECT_EQ(cmd, "/abs/dusk");
+  EXPECT_EQ(install, "/abs");
 }
 
 TEST(ProgramTest, PathsFromArgv0) {

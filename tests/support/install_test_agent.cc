@@ -5,12 +5,13 @@
 #include <filesystem>
 #include <sstream>
 
-
 namespace dusk::test {
 
-std::string RecorderScript(const std::string& body) {
-  return std::string("#!/bin/sh\necho \"${0##*/}${*:+ $*} @$(pwd)\" >> ") + kAgentCallsFile + "\n" +
-         body + "\n";
+std::string AgentCallsFile(const TestLayout& layout) { return layout.On("/calls"); }
+
+std::string RecorderScript(const TestLayout& layout, const std::string& body) {
+  return "#!/bin/sh\necho \"${0##*/}${*:+ $*} @$(pwd)\" >> '" + AgentCallsFile(layout) +
+         "'\n" + body + "\n";
 }
 
 void WriteProgram(const std::string& path, const std::string& content) {
@@ -19,14 +20,14 @@ void WriteProgram(const std::string& path, const std::string& content) {
   chmod(path.c_str(), 0755);
 }
 
-void LayOutAgent(const std::vector<std::string>& programs) {
+void LayOutAgent(const TestLayout& layout, const std::vector<std::string>& programs) {
   for (const std::string& program : programs)
-    WriteProgram("/opt/kesta/agent/" + program, RecorderScript());
+    WriteProgram(layout.layout().agentDir + "/" + program, RecorderScript(layout));
 }
 
-std::vector<std::string> AgentCalls() {
+std::vector<std::string> AgentCalls(const TestLayout& layout) {
   std::vector<std::string> calls;
-  std::istringstream in(ReadFile(kAgentCallsFile));
+  std::istringstream in(ReadFile(AgentCallsFile(layout)));
   for (std::string line; std::getline(in, line);) calls.push_back(line);
   return calls;
 }

@@ -2,34 +2,37 @@
 #define DUSK_TESTS_SUPPORT_INSTALL_TEST_AGENT_H_
 
 // Test stand-ins for the agent's programs: shell scripts that record how
-// they were called, and a reporter that keeps what an install reports. Only
-// for the tests inside tests/sandbox.
+// they were called, and a reporter that keeps what an install reports. The
+// agent goes into a test's layout (support/test_layout.h).
 
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "install/install_report.h"
+#include "support/test_layout.h"
 #include "support/test_util.h"
 
 namespace dusk::test {
 
-/// Where the stand-ins record their calls, one line each:
-/// "NAME ARG... @WORKING_DIRECTORY".
-inline constexpr char kAgentCallsFile[] = "/tmp/kesta/calls";
+/// Where the stand-ins of |layout| record their calls, one line each:
+/// "NAME ARG... @WORKING_DIRECTORY"; outside the agent's directory, which
+/// an uninstall may remove.
+std::string AgentCallsFile(const TestLayout& layout);
 
-/// A shell script that records its call in kAgentCallsFile, then runs
-/// |body|.
-std::string RecorderScript(const std::string& body = "");
+/// A shell script that records its call in AgentCallsFile(|layout|), then
+/// runs |body|.
+std::string RecorderScript(const TestLayout& layout, const std::string& body = "");
 
 /// Writes |content| to |path| with mode 0755, creating its directories.
 void WriteProgram(const std::string& path, const std::string& content);
 
-/// Puts recorder scripts named |programs| into /opt/kesta/agent.
-void LayOutAgent(const std::vector<std::string>& programs);
+/// Puts recorder scripts named |programs| into the agent directory of
+/// |layout|.
+void LayOutAgent(const TestLayout& layout, const std::vector<std::string>& programs);
 
 /// The recorded calls, in order.
-std::vector<std::string> AgentCalls();
+std::vector<std::string> AgentCalls(const TestLayout& layout);
 
 /// Keeps what an install reports, in order.
 class RecordingReporter final : public InstallReporter {

@@ -5,10 +5,8 @@
 #include <netinet/in.h>
 #include <sched.h>
 #include <signal.h>
-#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,11 +19,6 @@
 namespace dusk::test {
 
 namespace {
-
-bool IsDirectory(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 void Stop(pid_t pid) {
   if (pid <= 0) return;
@@ -213,42 +206,6 @@ bool VethPair::Listen(int port, std::string* error) {
   }
   *error = "no connection to the peer within 5 seconds";
   return false;
-}
-
-FakeDmi::~FakeDmi() {
-  for (auto it = mounts_.rbegin(); it != mounts_.rend(); ++it)
-    umount2(it->c_str(), MNT_DETACH);
-}
-
-bool FakeDmi::Mount(std::string* error) {
-  if (IsDirectory(kDir)) {
-    if (mount(backing_.path().c_str(), kDir, nullptr, MS_BIND, nullptr) != 0) {
-      *error = std::string("bind mount over ") + kDir + ": " + strerror(errno);
-      return false;
-    }
-    mounts_.push_back(kDir);
-    return true;
-  }
-  if (mount("dusk-dmi", "/sys/class", "tmpfs", 0, "mode=0755") != 0) {
-    *error = std::string("tmpfs over /sys/class: ") + strerror(errno);
-    return false;
-  }
-  mounts_.push_back("/sys/class");
-  if (mkdir("/sys/class/dmi", 0755) != 0 || mkdir(kDir, 0755) != 0) {
-    *error = std::string("mkdir ") + kDir + ": " + strerror(errno);
-    return false;
-  }
-  return true;
-}
-
-bool FakeDmi::Hide(std::string* error) {
-  if (!IsDirectory("/sys/class/dmi")) return true;
-  if (mount("dusk-dmi", "/sys/class", "tmpfs", 0, "mode=0755") != 0) {
-    *error = std::string("tmpfs over /sys/class: ") + strerror(errno);
-    return false;
-  }
-  mounts_.push_back("/sys/class");
-  return true;
 }
 
 }  // namespace dusk::test

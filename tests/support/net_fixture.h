@@ -4,8 +4,8 @@
 // Real surroundings for the device tests, made inside the test's private
 // namespaces (tests/sandbox): a veth pair whose far end lies in a second
 // network namespace with a TCP listener behind it, so traffic to the peer
-// really crosses the pair; and a DMI export of the test's own making in
-// place of /sys/class/dmi/id. Everything is undone at destruction.
+// really crosses the pair. Everything is undone at destruction. (A DMI
+// export of a test's own making is its layout's, support/test_layout.h.)
 
 #include <sys/types.h>
 
@@ -63,32 +63,6 @@ class VethPair {
   std::vector<pid_t> listeners_;
   /// State directory of the reference server.
   TempDir state_;
-};
-
-/// A DMI export under the test's control at /sys/class/dmi/id, in the
-/// test's private mount namespace.
-class FakeDmi {
- public:
-  static constexpr char kDir[] = "/sys/class/dmi/id";
-
-  FakeDmi() = default;
-  ~FakeDmi();
-  FakeDmi(const FakeDmi&) = delete;
-  FakeDmi& operator=(const FakeDmi&) = delete;
-
-  /// Puts an empty, writable directory at kDir (bound over the real one, or
-  /// on a machine without DMI in a tmpfs over /sys/class). Files written
-  /// into kDir afterwards are what the device exports.
-  bool Mount(std::string* error);
-
-  /// Hides every DMI export: afterwards /sys/class/dmi does not exist.
-  bool Hide(std::string* error);
-
- private:
-  /// Mount points to detach, innermost last.
-  std::vector<std::string> mounts_;
-  /// Backing directory of a bind mount.
-  TempDir backing_;
 };
 
 /// Full path of a system tool (ip, nsenter...) from the usual directories;

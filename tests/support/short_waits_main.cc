@@ -4,8 +4,9 @@
 
 #include "app/dusk_main.h"
 #include "support/short_timings.h"
+#include "util/layout.h"
 
 int main(int argc, char** argv) {
   dusk::SetTimings(dusk::test::ShortTimings());
-  return dusk::DuskMain(argc, argv);
+  return dusk::DuskMain(argc, argv, dusk::DeviceLayout());
 }

@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +15,7 @@
 
 #include "config/config_file.h"
 #include "log/log.h"
-#include "util/program.h"
+#include "rexec/rexec_listener.h"
 #include "util/stop_request.h"
 
 namespace dusk::test {
@@ -25,13 +24,15 @@ namespace {
 
 /// Puts the process-wide state back before every test, so that no test
 /// sees what an earlier one left behind: the log's level, file and
-/// observer, the configuration directory and a stop request.
+/// observer, the configuration directory (none: a test that needs one sets
+/// it up), a stop request and the listener of remote requests.
 class ProcessStateReset final : public ::testing::EmptyTestEventListener {
  public:
   void OnTestStart(const ::testing::TestInfo&) override {
     LogReset();
     SetConfigDirectory("");
     ClearStopRequest();
+    StopListener();
   }
 };
 
@@ -40,33 +41,23 @@ const bool kResetRegistered = [] {
   return true;
 }();
 
-bool IsMountPoint(const char* path) {
-  struct stat st, parent;
-  std::string up = std::string(path) + "/..";
-  return stat(path, &st) == 0 && stat(up.c_str(), &parent) == 0 &&
-         st.st_dev != parent.st_dev;
+/// Where temporary files go: $TMPDIR, else /tmp.
+std::string TempBase() {
+  const char* dir = getenv("TMPDIR");
+  return dir && *dir ? dir : "/tmp";
 }
 
 }  // namespace
 
 bool InSandbox() {
   const char* flag = getenv("DUSK_SANDBOX");
-  return flag && strcmp(flag, "1") == 0 && IsMountPoint("/etc/kesta") &&
-         IsMountPoint("/opt/kesta") && IsMountPoint("/tmp/kesta");
-}
-
-void ResetFixedDirs() {
-  if (!InSandbox()) std::abort();
-  for (const char* dir : {"/etc/kesta", "/opt/kesta", "/tmp/kesta"}) {
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-      std::filesystem::remove_all(entry.path());
-  }
-  std::filesystem::create_directories("/etc/kesta/dusk");
+  return flag && strcmp(flag, "1") == 0 && geteuid() == 0;
 }
 
 TempDir::TempDir() {
-  char pattern[] = "/tmp/dusk-test.XXXXXX";
-  path_ = mkdtemp(pattern);
+  std::string pattern = TempBase() + "/dusk-test.XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) std::abort();
+  path_ = pattern;
 }
 
 TempDir::~TempDir() { RemoveTree(path_); }
@@ -83,6 +74,18 @@ UniqueFd ListenOnLoopback(int backlog, int* port) {
     return UniqueFd();
   *port = ntohs(address.sin_port);
   return fd;
+}
+
+int FreePort() {
+  UniqueFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  socklen_t size = sizeof address;
+  if (!fd || bind(fd.get(), reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+      getsockname(fd.get(), reinterpret_cast<sockaddr*>(&address), &size) != 0)
+    return 0;
+  return ntohs(address.sin_port);
 }
 
 UniqueFd ConnectToLoopback(int port, bool nonblocking) {
@@ -120,12 +123,12 @@ void RemoveTree(const std::string& path) {
 
 ProgramResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd) {
   ProgramResult result;
-  char out_name[] = "/tmp/dusk-out.XXXXXX";
-  char err_name[] = "/tmp/dusk-err.XXXXXX";
-  int out_fd = mkstemp(out_name);
-  int err_fd = mkstemp(err_name);
-  unlink(out_name);
-  unlink(err_name);
+  std::string out_name = TempBase() + "/dusk-out.XXXXXX";
+  std::string err_name = TempBase() + "/dusk-err.XXXXXX";
+  int out_fd = mkstemp(out_name.data());
+  int err_fd = mkstemp(err_name.data());
+  unlink(out_name.c_str());
+  unlink(err_name.c_str());
   fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
@@ -159,13 +162,6 @@ std::string ReadUntilClosed(int fd) {
   while ((got = read(fd, buffer, sizeof buffer)) > 0) out.append(buffer, got);
   return out;
 }
-
-ScopedInstallPath::ScopedInstallPath() : saved_(installPath) {
-  std::string program;
-  GetProgramPaths("", &program, &installPath);
-}
-
-ScopedInstallPath::~ScopedInstallPath() { installPath = saved_; }
 
 std::string DuskBinary() {
   const char* path = getenv("DUSK_BINARY");

@@ -2,7 +2,8 @@
 #define DUSK_TESTS_SUPPORT_TEST_UTIL_H_
 
 // Shared helpers of the unit tests: the sandbox guard, files, running the
-// built program, and catching log lines.
+// built program, and catching log lines. The program's directories for a
+// test are in support/test_layout.h.
 
 #include <gtest/gtest.h>
 
@@ -14,22 +15,20 @@
 
 namespace dusk::test {
 
-/// True inside tests/sandbox, where /etc/kesta, /opt/kesta and /tmp/kesta
-/// are private mounts.
+/// True inside tests/sandbox as root: the test has mount and network
+/// namespaces of its own, in which it may mount and make interfaces.
 bool InSandbox();
 
-/// Skips the test unless the program's fixed directories are private.
-#define DUSK_REQUIRE_SANDBOX()                                               \
+/// Skips the test unless it runs inside tests/sandbox; |why| names what it
+/// does there that needs the private namespaces.
+#define DUSK_REQUIRE_SANDBOX(why)                                            \
   do {                                                                       \
     if (!::dusk::test::InSandbox())                                          \
-      GTEST_SKIP() << "needs the private directories of tests/sandbox (root)"; \
+      GTEST_SKIP() << "needs tests/sandbox (root) for " << (why);            \
   } while (0)
 
-/// Empties /etc/kesta, /opt/kesta and /tmp/kesta and creates
-/// /etc/kesta/dusk. Only inside the sandbox.
-void ResetFixedDirs();
-
-/// A fresh directory under /tmp, removed with its content at destruction.
+/// A fresh directory under $TMPDIR (/tmp when unset), removed with its
+/// content at destruction.
 class TempDir {
  public:
   TempDir();
@@ -84,23 +83,15 @@ std::string ReadUntilClosed(int fd);
 /// negative). |port| receives the port; invalid on failure.
 UniqueFd ListenOnLoopback(int backlog, int* port);
 
+/// A TCP port on which nothing listened at the moment of the call, on any
+/// address, for a listener the code under test opens by number; 0 when
+/// none could be had.
+int FreePort();
+
 /// A TCP connection to 127.0.0.1:|port|; a non-blocking socket whose
 /// connect may still be under way when |nonblocking|. Invalid when a
 /// blocking connect fails.
 UniqueFd ConnectToLoopback(int port, bool nonblocking = false);
-
-/// Points the program's installPath at the test binary's own directory
-/// (where biosinfo.so is built) while it lives, then puts it back.
-class ScopedInstallPath {
- public:
-  ScopedInstallPath();
-  ~ScopedInstallPath();
-  ScopedInstallPath(const ScopedInstallPath&) = delete;
-  ScopedInstallPath& operator=(const ScopedInstallPath&) = delete;
-
- private:
-  std::string saved_;
-};
 
 /// Path of the built dusk program.
 std::string DuskBinary();

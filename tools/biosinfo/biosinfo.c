@@ -2,6 +2,17 @@
  * biosinfo.so: the device's SMBIOS identity, read from the kernel's DMI
  * export in /sys/class/dmi/id and handed over in the layout dusk walks.
  *
+ * Entry points:
+ *
+ *   GetFullBIOSInfo(buffer, size)       the data, from /sys/class/dmi/id
+ *   GetFullBIOSInfoFrom(dir, buffer, size)
+ *                                       the same from the export in |dir|
+ *                                       (a directory of the same files);
+ *                                       dusk calls it with the directory
+ *                                       of its layout when the library has
+ *                                       it, and GetFullBIOSInfo otherwise
+ *   NextPair(record)                    the record that follows |record|
+ *
  * The data is a chain of records. Every record starts with three 16-bit
  * words in host byte order: word 0 and word 1 are offsets from the record's
  * start, word 2 is the offset of the record that follows it (NextPair).
@@ -40,11 +51,14 @@
 #define DATA_MAX 65535
 #define HEADER_SIZE 6
 
-static const char kDmiDir[] = "/sys/class/dmi/id/";
+/* The kernel's export, read by GetFullBIOSInfo. */
+static const char kDmiDir[] = "/sys/class/dmi/id";
+/* Longest path of an exported file. */
+#define PATH_MAX_BYTES 4096
 
 struct field {
   const char* name; /* field name in the data */
-  const char* file; /* file in kDmiDir */
+  const char* file; /* file in the export's directory */
 };
 
 struct section {
@@ -93,15 +107,16 @@ static void put_record(struct writer* w, size_t word0, size_t word1, size_t next
   put(w, words, sizeof words);
 }
 
-/* Reads the field's file into |value| (VALUE_MAX bytes); the length, or
-   -1 when the field is to be left out. */
-static long read_value(const char* file, char* value) {
-  char path[256];
-  size_t dir_length = sizeof kDmiDir - 1;
+/* Reads the field's file in |dir| into |value| (VALUE_MAX bytes); the
+   length, or -1 when the field is to be left out. */
+static long read_value(const char* dir, const char* file, char* value) {
+  char path[PATH_MAX_BYTES];
+  size_t dir_length = strlen(dir);
   size_t file_length = strlen(file);
-  if (dir_length + file_length >= sizeof path) return -1;
-  memcpy(path, kDmiDir, dir_length);
-  memcpy(path + dir_length, file, file_length + 1);
+  if (dir_length + 1 + file_length >= sizeof path) return -1;
+  memcpy(path, dir, dir_length);
+  path[dir_length] = '/';
+  memcpy(path + dir_length + 1, file, file_length + 1);
 
   int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return -1;
@@ -138,8 +153,9 @@ static void put_pair(struct writer* w, const char* name, const char* value,
   put(w, "", 1);
 }
 
-/* Builds the whole data; its length, or 0 on failure. */
-static size_t build(unsigned char* data) {
+/* Builds the whole data from the export in |dir|; its length, or 0 on
+   failure. */
+static size_t build(const char* dir, unsigned char* data) {
   struct writer w = {data, 0, 0};
   char* value = malloc(VALUE_MAX);
   if (value == NULL) return 0;
@@ -149,7 +165,7 @@ static size_t build(unsigned char* data) {
     put_record(&w, HEADER_SIZE, HEADER_SIZE + name_size, HEADER_SIZE + name_size);
     put(&w, section->name, name_size);
     for (size_t f = 0; f < section->count; ++f) {
-      long length = read_value(section->fields[f].file, value);
+      long length = read_value(dir, section->fields[f].file, value);
       if (length >= 0) put_pair(&w, section->fields[f].name, value, (size_t)length);
     }
     put_record(&w, 0, 0, HEADER_SIZE);
@@ -159,14 +175,14 @@ static size_t build(unsigned char* data) {
   return w.overflow ? 0 : w.length;
 }
 
-/* With a null |buffer|: stores the size of the data in |size|. Otherwise
-   fills |buffer|, which holds |size| bytes, and stores the length written.
-   Non-zero on success; zero when the data does not fit or cannot be made. */
-EXPORT unsigned char GetFullBIOSInfo(void* buffer, unsigned short* size) {
-  if (size == NULL) return 0;
+/* GetFullBIOSInfo over the export in |dir|. A missing directory is an
+   export without files; a null |dir| is refused. */
+EXPORT unsigned char GetFullBIOSInfoFrom(const char* dir, void* buffer,
+                                         unsigned short* size) {
+  if (dir == NULL || size == NULL) return 0;
   unsigned char* data = malloc(DATA_MAX);
   if (data == NULL) return 0;
-  size_t length = build(data);
+  size_t length = build(dir, data);
   unsigned char ok = 0;
   if (length > 0 && buffer == NULL) {
     *size = (unsigned short)length;
@@ -178,6 +194,13 @@ EXPORT unsigned char GetFullBIOSInfo(void* buffer, unsigned short* size) {
   }
   free(data);
   return ok;
+}
+
+/* With a null |buffer|: stores the size of the data in |size|. Otherwise
+   fills |buffer|, which holds |size| bytes, and stores the length written.
+   Non-zero on success; zero when the data does not fit or cannot be made. */
+EXPORT unsigned char GetFullBIOSInfo(void* buffer, unsigned short* size) {
+  return GetFullBIOSInfoFrom(kDmiDir, buffer, size);
 }
 
 /* The record that follows |record|. */
