@@ -12,8 +12,10 @@
 #include "util/attr_list.h"
 #include "util/files.h"
 #include "util/program.h"
+#include "util/socket_wait.h"
 #include "util/sockets.h"
 #include "util/strings.h"
+#include "util/timings.h"
 #include "util/unique_fd.h"
 
 namespace dusk {
@@ -72,8 +74,9 @@ bool GetHostInfo(const std::string& host, const std::string& port, AttrTable& re
                SocketErrorText(errno).c_str());
     return false;
   }
-  if (connect(socket_fd.get(), reinterpret_cast<struct sockaddr*>(&server),
-              sizeof server) != 0) {
+  // The device learns its own address from this connection; a server that
+  // never answers must not hold the service longer than any other connect.
+  if (!ConnectWithin(socket_fd.get(), server, CurrentTimings().http_connect)) {
     LogMessage(kLogError, "Failed to connect to %s:%s - %s", host.c_str(), port.c_str(),
                SocketErrorText(errno).c_str());
     return false;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <utility>
@@ -13,8 +14,10 @@
 
 #include "log/log.h"
 #include "support/net_fixture.h"
+#include "support/short_timings.h"
 #include "support/test_layout.h"
 #include "support/test_util.h"
+#include "util/timings.h"
 #include "util/unique_fd.h"
 
 namespace dusk {
@@ -109,6 +112,25 @@ TEST_F(GatherOnLoopbackTest, ServerOutOfReachGathersNothing) {
   EXPECT_EQ(log.lines()[1].second.rfind(
                 "Failed to Create a Socket Address - Socket Error (", 0),
             0u);
+
+  // A server whose queue is full never answers the connect: the gathering
+  // gives up at the connect's time-out instead of the kernel's minutes.
+  Timings quick;
+  quick.http_connect = std::chrono::milliseconds(300);
+  test::ScopedTimings timings(quick);
+  int silent_port = 0;
+  UniqueFd silent = test::ListenOnLoopback(0, &silent_port);
+  ASSERT_TRUE(silent);
+  std::vector<UniqueFd> queued;
+  for (int i = 0; i < 4; ++i) queued.push_back(test::ConnectToLoopback(silent_port, true));
+  log.Clear();
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(GetHostInfo("127.0.0.1", std::to_string(silent_port), record));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  ASSERT_FALSE(log.lines().empty());
+  EXPECT_EQ(log.lines()[0].second, "Failed to connect to 127.0.0.1:" +
+                                       std::to_string(silent_port) +
+                                       " - Socket Error (110): Connection timed out");
 }
 
 TEST_F(GatherOnLoopbackTest, MissingLibraryFailsTheGathering) {

@@ -47,17 +47,6 @@ bool ResolveHostAddress(const std::string& host, const std::string& port,
   return true;
 }
 
-bool ConnectToHost(int socket_fd, const std::string& host, int port) {
-  if (host.empty() || port < 1 || port > 65535) return false;
-  struct sockaddr_in address;
-  memset(&address, 0, sizeof address);
-  if (!ResolveIPv4(host, &address.sin_addr)) return false;
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  return connect(socket_fd, reinterpret_cast<struct sockaddr*>(&address),
-                 sizeof address) == 0;
-}
-
 void CloseSocket(int socket_fd) {
   if (socket_fd < 0) return;
   shutdown(socket_fd, SHUT_RDWR);

@@ -21,10 +21,6 @@ bool ResolveIPv4(const std::string& host, struct in_addr* out);
 bool ResolveHostAddress(const std::string& host, const std::string& port,
                         struct sockaddr_in* address);
 
-/// Connects |socket_fd| to |host|:|port|. False for an empty host, a port
-/// below 1, a host that does not resolve or a failed connect.
-bool ConnectToHost(int socket_fd, const std::string& host, int port);
-
 /// Shuts down both directions, then closes.
 void CloseSocket(int socket_fd);
 
