@@ -1,10 +1,10 @@
 #ifndef DUSK_APP_SERVICE_CONTROL_H_
 #define DUSK_APP_SERVICE_CONTROL_H_
 
-// Starting the service and controlling it from the command line. There is
-// no pid file: the service is whichever other process runs a program named
-// "dusk", found by reading argv[0] of every process under /proc, and the
-// commands reach it only by signals.
+// Starting the service and controlling it from the command line. The
+// service is whichever other process runs a program named "dusk", found by
+// reading argv[0] of every process under /proc, and the commands reach it
+// only by signals. Its pid file is written for service managers alone.
 
 #include <cstddef>
 #include <string>
@@ -30,8 +30,10 @@ int EventSignalNumber(ServiceEvent event);
 /// log file, or when a service runs ("The KESTA-DUSK Service is already
 /// running - pid %d"); otherwise forks a child that waits 2 seconds and
 /// becomes the service talking to the server named by |host_option| and
-/// |port_option| (or the configured one), and reports "New KESTA-DUSK
-/// Service started pid=%d". Returns main's exit code (in the parent only).
+/// |port_option| (or the configured one), writes the child's pid to
+/// kServicePidFile (a failure is a warning: the service runs all the same)
+/// and reports "New KESTA-DUSK Service started pid=%d". Returns main's exit
+/// code (in the parent only).
 int StartService(bool log_file_initialized, const std::string& host_option,
                  const std::string& port_option);
 
