@@ -12,6 +12,7 @@
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_main.h"
+#include "service/service_pid_file.h"
 #include "service/service_signals.h"
 #include "util/files.h"
 #include "util/process.h"
@@ -98,6 +99,13 @@ int StartService(const Layout& layout, bool log_file_initialized,
     LogMessage(kLogError, "Could not create a process for the %s Service", kServiceName);
     return 1;
   }
+  // Written before this process ends: a service manager reads the file as
+  // soon as the start has exited, and takes the pid in it for the service
+  // whatever else runs beside it.
+  if (int error = 0;
+      !WriteServicePidFile(layout.servicePidFile, static_cast<int>(child), &error))
+    LogMessage(kLogWarn, "Could not write the pid file %s - %s", layout.servicePidFile.c_str(),
+               ErrorText(error).c_str());
   LogMessage(kLogInfo | kLogConsoleFlag, "New %s Service started pid=%d", kServiceName,
              static_cast<int>(child));
   return 0;

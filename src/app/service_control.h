@@ -4,7 +4,8 @@
 // Starting the service and controlling it from the command line. There is
 // no pid file: the service is whichever other process runs a program named
 // "dusk", found by reading argv[0] of every process in the layout's process
-// table, and the commands reach it only by signals.
+// table, and the commands reach it only by signals. Its pid file is written
+// for service managers alone.
 
 #include <cstddef>
 #include <string>
@@ -32,8 +33,9 @@ int EventSignalNumber(ServiceEvent event);
 /// running - pid %d"); otherwise forks a child that waits the
 /// service_start_delay (util/timings.h; a stop cuts it short) and becomes
 /// the service of |layout| talking to the server named by |host_option| and
-/// |port_option| (or the configured one), and reports "New KESTA-DUSK
-/// Service started pid=%d". Returns main's exit code (in the parent only).
+/// |port_option| (or the configured one), writes the child's pid to the
+/// layout's pid file (a failure is a warning: the service runs all the
+/// same) and reports "New KESTA-DUSK Service started pid=%d". Returns main's exit code (in the parent only).
 int StartService(const Layout& layout, bool log_file_initialized,
                  const std::string& host_option, const std::string& port_option);
 

@@ -1,5 +1,7 @@
 #include "service/service_main.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -12,6 +14,7 @@
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
+#include "service/service_pid_file.h"
 #include "service/service_rexec.h"
 #include "service/service_signals.h"
 #include "service/service_timers.h"
@@ -235,6 +238,9 @@ void FinishService(ServiceContext& context) {
 
 void ServiceShutdown(ServiceContext& context) {
   FinishService(context);
+  // The pid file names the service until its very end, the unregistration
+  // included, so that a service manager waits for all of it.
+  RemoveServicePidFile(context.layout.servicePidFile, static_cast<int>(getpid()));
   exit(0);
 }
 

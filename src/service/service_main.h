@@ -36,7 +36,8 @@ ServiceStep ServiceEventStep(ServiceContext& context, ServiceEvent event);
 /// pending event, the log closed.
 void FinishService(ServiceContext& context);
 
-/// Ends the service: FinishService, then exit status 0.
+/// Ends the service: FinishService, its pid file removed, then exit
+/// status 0.
 [[noreturn]] void ServiceShutdown(ServiceContext& context);
 
 /// What the forked service process runs, with the real clock and server,

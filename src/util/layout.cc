@@ -11,6 +11,7 @@ Layout DeviceLayout() {
   layout.defaultMediaDir = "/tmp/kesta/dusk/media";
   layout.procRoot = "/proc";
   layout.dmiDir = "/sys/class/dmi/id";
+  layout.servicePidFile = "/run/dusk.pid";
   return layout;
 }
 

@@ -28,6 +28,9 @@ struct Layout {
   std::string procRoot;
   /// The kernel's DMI export, which biosinfo.so reads.
   std::string dmiDir;
+  /// The running service's pid, for a service manager (the program itself
+  /// finds the service by name).
+  std::string servicePidFile;
   /// The program's own directory, with biosinfo.so beside it; "" until the
   /// program has found itself (GetProgramPaths).
   std::string installDir;

@@ -1,7 +1,7 @@
 #ifndef DUSK_UTIL_PROCESS_H_
 #define DUSK_UTIL_PROCESS_H_
 
-// Finding a running program by name. There are no pid files: a process is
+// Finding a running program by name, without pid files: a process is
 // whichever other process runs a program of that name, found by reading
 // argv[0] of every process in the process table (the layout's procRoot).
 // The service is found this way by the control commands, and the agent's

@@ -1,8 +1,10 @@
 # The Debian package: what scripts/package builds, what lintian and systemd
 # say of it, its man page, and its life in a scratch root: install, upgrade,
-# a failed and a repaired configuration, remove and purge. dpkg works on the
-# scratch root's own database only and runs the maintainer scripts chrooted
-# there, so the machine's packages are never touched.
+# a failed and a repaired configuration, remove and purge, where systemd
+# runs the machine (its tools stubbed) and where it does not (the service
+# itself runs in the scratch root). dpkg works on the scratch root's own
+# database only and runs the maintainer scripts chrooted there, so the
+# machine's packages are never touched.
 . "$(dirname "$0")/lib/common.sh"
 
 command -v dpkg-deb >/dev/null || skip "dpkg-deb is missing"
@@ -47,9 +49,10 @@ copy_with_libs() {
 make_scratch_root() {
   rm -rf "$ROOT"
   mkdir -p "$ROOT/var/lib/dpkg/info" "$ROOT/var/lib/dpkg/updates" "$ROOT/dev" \
-    "$ROOT/run/systemd/system" "$ROOT/usr/bin"
+    "$ROOT/run/systemd/system" "$ROOT/usr/bin" "$ROOT/proc"
   mknod -m 666 "$ROOT/dev/null" c 1 3
-  copy_with_libs "$ROOT" /bin/sh /bin/mkdir /bin/rm /bin/rmdir "$DUSK_BINARY"
+  copy_with_libs "$ROOT" /bin/sh /bin/mkdir /bin/rm /bin/rmdir /bin/sed /usr/bin/tr /bin/date \
+    /bin/sleep /bin/touch "$DUSK_BINARY"
   rm "$ROOT/bin/$(basename "$DUSK_BINARY")"
   local tool
   for tool in systemctl deb-systemd-helper deb-systemd-invoke; do
@@ -188,8 +191,10 @@ expect_eq "$status" 0 "upgrade status ($out)"
 expect_eq "$(dpkg --root="$ROOT" -s dusk | sed -n 's/^Version: //p')" "$new_version" "version after upgrade"
 cmp "$RCONF" /tmp/kesta/dusk.conf.before || fail "the upgrade changed dusk.conf"
 # The old service stops before the new files and -confinit; the new one starts.
-expect_eq "$(head -1 <<< "$calls")" "deb-systemd-invoke stop dusk.service" "first systemd call of the upgrade"
+expect_eq "$(grep -m1 '^deb-systemd-invoke' <<< "$calls")" "deb-systemd-invoke stop dusk.service" \
+  "first service call of the upgrade"
 expect_eq "$(tail -1 <<< "$calls")" "deb-systemd-invoke start dusk.service" "last systemd call of the upgrade"
+expect_contains "$out" "dusk: stopping the service; it unregisters the device first" "the upgrade's stop"
 
 stage "failed configuration"
 # Without the [Config] header -confinit fails: dpkg must say so and leave
@@ -229,7 +234,8 @@ for file in /opt/kesta/dusk/dusk /opt/kesta/dusk/biosinfo.so /lib/systemd/system
   [ ! -e "$ROOT$file" ] || fail "$file is still there"
 done
 cmp "$RCONF" /tmp/kesta/dusk.conf.before || fail "remove changed dusk.conf"
-expect_eq "$(head -1 <<< "$calls")" "deb-systemd-invoke stop dusk.service" "first systemd call of remove"
+expect_eq "$(grep -m1 '^deb-systemd-invoke' <<< "$calls")" "deb-systemd-invoke stop dusk.service" \
+  "first service call of remove"
 expect_contains "$calls" "deb-systemd-helper mask dusk.service" "systemd calls of remove"
 case "$calls" in *start*) fail "remove started the service: $calls" ;; esac
 
@@ -241,4 +247,75 @@ expect_contains "$calls" "deb-systemd-helper purge dusk.service" "systemd calls 
 for dir in /etc/kesta /opt/kesta; do
   [ ! -e "$ROOT$dir" ] || fail "$dir is still there: $(find "$ROOT$dir")"
 done
+
+# ---- Without systemd: the package starts and stops the service itself.
+
+# root_services: the pids of the services running in the scratch root.
+root_services() {
+  local dir
+  for dir in /proc/[0-9]*; do
+    [ "$(tr '\0' ' ' < "$dir/cmdline" 2>/dev/null)" = "$DUSK " ] &&
+      [ "$(readlink "$dir/root")" = "$ROOT" ] && echo "${dir#/proc/}"
+  done
+  true
+}
+
+# expect_restarted OLD: the service OLD was stopped by dusk -stop, and
+# one new service runs the package's program now; sets $service to it.
+expect_restarted() {
+  expect_contains "$out" "dusk: stopping the service (pid $1)" "the stop"
+  service=$(sed -n 's/^dusk: the service ran before, so it was started again: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p' <<< "$out")
+  [ -n "$service" ] || fail "no start again in [$out]"
+  expect_eq "$(root_services)" "$service" "the services"
+  expect_eq "$(readlink /proc/$service/exe)" "$ROOT$DUSK" "program of the service"
+  log_has "$ROOT/etc/kesta/dusk/log/dusk.log.prev" "Service Shutdown" ||
+    fail "the old service did not shut down: $(log_messages "$ROOT/etc/kesta/dusk/log/dusk.log.prev" | tail -5)"
+  expect_eq "$(cat "$ROOT/run/dusk.pid")" "$service" "the pid file"
+  [ ! -e "$ROOT/run/dusk.restart" ] || fail "the restart mark is left"
+}
+
+stage "without systemd: install"
+make_scratch_root
+rmdir "$ROOT/run/systemd/system"
+mount -t proc proc "$ROOT/proc"
+at_exit "umount '$ROOT/proc' 2>/dev/null || true"
+# The version before this one stopped the service only through systemd.
+legacy=/tmp/kesta/legacy
+dpkg-deb -R "$old_deb" $legacy
+printf '#!/bin/sh\nexit 0\n' > $legacy/DEBIAN/prerm
+dpkg-deb -b $legacy /tmp/kesta/legacy.deb > /dev/null
+scratch_dpkg -i /tmp/kesta/legacy.deb
+expect_eq "$status" 0 "dpkg -i status ($out)"
+expect_contains "$out" \
+  "dusk: systemd is not running, so the service was not started; start it as root with /opt/kesta/dusk/dusk" \
+  "the install without systemd"
+expect_eq "$(root_services)" "" "services after the install"
+case "$calls" in *invoke*|*systemctl*) fail "systemd was called: $calls" ;; esac
+
+stage "without systemd: upgrade from a version that left the service running"
+out=$(chroot "$ROOT" $DUSK) || fail "the start failed: $out"
+first=$(sed -n 's/^  Info: New KESTA-DUSK Service started pid=\([0-9]*\)$/\1/p' <<< "$out")
+expect_eq "$(root_services)" "$first" "the service started by hand"
+# preinst stops what the old prerm left running, postinst starts the new one.
+scratch_dpkg -i "$new_deb"
+expect_eq "$status" 0 "upgrade status ($out)"
+expect_restarted "$first"
+
+stage "without systemd: upgrade"
+second=$service
+scratch_dpkg -i "$new_deb"
+expect_eq "$status" 0 "second upgrade status ($out)"
+expect_restarted "$second"
+
+stage "without systemd: remove"
+third=$service
+scratch_dpkg -r dusk
+expect_eq "$status" 0 "dpkg -r status ($out)"
+expect_contains "$out" "dusk: stopping the service (pid $third)" "dpkg -r"
+expect_eq "$(root_services)" "" "services after remove"
+[ ! -e "$ROOT/run/dusk.pid" ] || fail "the pid file is left after remove"
+[ ! -e "$ROOT/run/dusk.restart" ] || fail "the restart mark is left after remove"
+scratch_dpkg -P dusk
+expect_eq "$status" 0 "dpkg -P status ($out)"
+umount "$ROOT/proc"
 echo PASS

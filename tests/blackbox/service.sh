@@ -30,6 +30,9 @@ start_dusk() {
 stage "start"
 # The command reports the new service and ends at once.
 start_service
+# The pid file, for a service manager, names the service once the command
+# has ended.
+expect_eq "$(cat /run/dusk.pid)" "$service" "pid file"
 
 stage "pause during the first pass"
 # Paused before its first pass has ended: the pass still probes, then the
@@ -53,6 +56,7 @@ expect_contains "$out" " Error: The KESTA-DUSK Service is already running - pid 
 [ ! -e $LOG_DIR/dusk.log.prev ] || fail "the refused start rotated the service's log"
 log_has $LOG_DIR/dusk.log "The KESTA-DUSK Service is already running - pid $service" ||
   fail "the refusal is not in the service's log"
+expect_eq "$(cat /run/dusk.pid)" "$service" "pid file after the refused start"
 SERVICE_LOG=$LOG_DIR/dusk.log
 
 stage "resume and interrupt"
@@ -78,6 +82,7 @@ expect_contains "$out" "  Info: Sending Stop Command to the KESTA-DUSK Service -
 wait_for_log $SERVICE_LOG "Service Shutdown"
 wait_for_exit $service
 expect_eq "$(exit_code_of $service)" 0 "exit status of the service"
+[ ! -e /run/dusk.pid ] || fail "the stopped service left its pid file"
 
 stage "probe time limit"
 # A service that never reaches its server stops itself once the probe time

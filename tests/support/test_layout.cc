@@ -15,6 +15,8 @@ TestLayout::TestLayout() {
   layout_.defaultMediaDir = On("/tmp/kesta/dusk/media");
   layout_.procRoot = On("/proc");
   layout_.dmiDir = On("/sys/class/dmi/id");
+  layout_.servicePidFile = On("/run/dusk.pid");
+  std::filesystem::create_directories(On("/run"));
   std::string program;
   GetProgramPaths("/proc", "", &program, &layout_.installDir);
   for (const std::string* dir : {&layout_.configDir, &layout_.procRoot, &layout_.dmiDir})
