@@ -43,7 +43,8 @@ set -e
 took=$(($(date +%s) - started))
 echo "-get of a stalled file ended after $took s"
 expect_eq "$status" 1 "-get of a stalled file (124: still waiting after 200 s)"
-[ "$took" -le 10 ] || fail "-get took $took s"
+# Far below the 60 s of the shipped wait, with room for a loaded machine.
+[ "$took" -le 20 ] || fail "-get took $took s"
 expect_contains "$out" "Error: Failed to download file /media/agent.bin from 127.0.0.1:$PORT - Connection ended after 50000 of 100000 bytes" \
   "stalled file"
 expect_eq "$(ls -A /tmp/kesta/stalled)" "" "files left by a stalled download"
