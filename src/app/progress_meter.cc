@@ -1,6 +1,7 @@
 #include "app/progress_meter.h"
 
 #include <chrono>
+#include <cmath>
 
 #include "util/strings.h"
 
@@ -43,8 +44,10 @@ std::string MeterLine(const FileArrival& arrival, size_t width) {
   if (seconds > 0 && arrival.received > 0) {
     const double rate = arrival.received / seconds;
     figures += "  " + ByteCount(static_cast<int64_t>(rate)) + "/s";
+    // Rounded up: "0:00 left" would claim the file is there.
     if (sized && arrival.received <= arrival.size)
-      figures += "  " + Duration(static_cast<int64_t>((arrival.size - arrival.received) / rate)) +
+      figures += "  " +
+                 Duration(static_cast<int64_t>(std::ceil((arrival.size - arrival.received) / rate))) +
                  " left";
   }
   // The name gives way first: its end tells the files of a list apart.

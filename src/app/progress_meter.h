@@ -14,7 +14,7 @@ namespace dusk {
 
 /// The meter of |arrival| in at most |width| columns (the file's name is
 /// cut at its front to make room), for example
-/// "bin/zelexecd  12.5 MiB of 100.0 MiB  12%  20.0 MiB/s  0:04 left".
+/// "bin/zelexecd  12.5 MiB of 100.0 MiB  12%  20.0 MiB/s  0:05 left".
 std::string MeterLine(const FileArrival& arrival, size_t width);
 
 /// |bytes| for a reader: "512 B", "1.5 KiB", "12.3 MiB", "2.0 GiB".

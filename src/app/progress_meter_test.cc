@@ -18,7 +18,7 @@ TEST(ProgressMeterTest, LinesOfAFileThatArrives) {
     std::string line;
   } cases[] = {
       {"size known", {"bin/zelexecd", 12 * kMiB + kMiB / 2, 100 * kMiB, milliseconds(625)}, 79,
-       "bin/zelexecd  12.5 MiB of 100.0 MiB  12%  20.0 MiB/s  0:04 left"},
+       "bin/zelexecd  12.5 MiB of 100.0 MiB  12%  20.0 MiB/s  0:05 left"},
       {"no size named", {"agent.bin", 3000, -1, milliseconds(2000)}, 79,
        "agent.bin  2.9 KiB  1.5 KiB/s"},
       {"nothing yet", {"a", 0, 512, milliseconds(0)}, 79, "a  0 B of 512 B  0%"},
