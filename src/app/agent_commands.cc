@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/command_outcome.h"
 #include "app/console_reporter.h"
 #include "app/exit_code.h"
 #include "config/server_address.h"
@@ -39,15 +40,22 @@ void ReportServicesAfterUninstall(const Options& options, const Layout& layout) 
 
 int InstallAgentCommand(const Options& options, const Layout& layout) {
   const AttrTable request = BuildInstAgentOptions(options.fileArg);
-  ConsoleReporter reporter;
+  ConsoleReporter reporter(!options.silentOption);
   const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
-  return DownloadAndInstallAgent(layout, reporter, server, request, !options.silentOption)
-             ? kExitOk
-             : kExitFailed;
+  if (const std::string fault = ServerAddressFault(server);
+      !fault.empty() && !MediaNamesItsServer(options.fileArg))
+    return CommandFailed("-instagent", fault);
+  if (!DownloadAndInstallAgent(layout, reporter, server, request, !options.silentOption))
+    return CommandFailed("-instagent", reporter.failure());
+  return kExitOk;
 }
 
 int UninstallAgentCommand(const Options& options, const Layout& layout) {
-  if (!UninstallAgent(layout, !options.silentOption)) return kExitFailed;
+  std::string failure;
+  if (!UninstallAgent(layout, !options.silentOption, &failure))
+    return CommandFailed("-uninstagent", failure);
+  LogMessage(options.silentOption ? kLogInfo : kLogInfo | kLogConsoleFlag,
+             "KESTA Agent Uninstalled");
   ReportServicesAfterUninstall(options, layout);
   return kExitOk;
 }

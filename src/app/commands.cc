@@ -1,8 +1,12 @@
 #include "app/commands.h"
 
+#include <unistd.h>
+
 #include <cstdio>
+#include <string>
 
 #include "app/agent_commands.h"
+#include "app/command_outcome.h"
 #include "app/console_reporter.h"
 #include "app/exit_code.h"
 #include "app/md5_command.h"
@@ -12,7 +16,9 @@
 #include "install/media_download.h"
 #include "log/log.h"
 #include "server/probe.h"
+#include "util/files.h"
 #include "util/product.h"
+#include "util/strings.h"
 
 namespace dusk {
 
@@ -45,8 +51,55 @@ void PrintUsage() {
       "-uninstagent            Uninstalls the KESTA Agent",
       "-help                   Displays this message",
   };
-  for (const char* line : kLines) LogMessage(kLogInfo | kLogConsoleFlag, "%s", line);
+  for (const char* line : kLines) {
+    // Before the program is configured there is no log: the usage goes
+    // straight to the console, looking as it always does.
+    if (LogDisabled())
+      WriteAll(STDOUT_FILENO, std::string(LogTag(kLogInfo)) + line + "\n");
+    else
+      LogMessage(kLogInfo | kLogConsoleFlag, "%s", line);
+  }
 }
+
+namespace {
+
+/// "-probe": the server and its zone on standard output, or why it did not
+/// answer on standard error.
+int ProbeCommand(const Options& options) {
+  const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
+  if (const std::string fault = ServerAddressFault(server); !fault.empty())
+    return CommandFailed("-probe", fault);
+  std::string zone, failure;
+  if (!probeKESTAServer(server, &zone, &failure)) return CommandFailed("-probe", failure);
+  LogMessage(kLogInfo, "KESTA Server zone is \"%s\"", zone.c_str());
+  const std::string named =
+      zone.empty() ? std::string("no zone") : strFormat("zone \"%s\"", zone.c_str());
+  LogMessage(kLogInfo | kLogConsoleFlag, "KESTA Server %s:%s Available, %s", server.host.c_str(),
+             server.port.c_str(), named.c_str());
+  return kExitOk;
+}
+
+/// "-get": into the current directory, never replacing a file, with no
+/// server to report to.
+int GetCommand(const Options& options) {
+  const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
+  if (const std::string fault = ServerAddressFault(server);
+      !fault.empty() && !MediaNamesItsServer(options.fileArg))
+    return CommandFailed("-get", fault);
+  ConsoleReporter reporter(!options.silentOption);
+  const MediaDownloadRequest download{.reporter = reporter,
+                                      .server = server,
+                                      .remoteFilePath = options.fileArg,
+                                      .targetDir = ".",
+                                      .console = !options.silentOption,
+                                      .overwrite = false};
+  std::string error_text;
+  if (!DownloadMediaFromServer(download, &error_text)) return CommandFailed("-get", error_text);
+  return kExitOk;
+}
+
+}  // namespace
+
 
 int RunCommand(const Options& options, const Layout& layout) {
   if (options.helpCommand) {
@@ -65,13 +118,7 @@ int RunCommand(const Options& options, const Layout& layout) {
     for (const std::string& entry : options.confupdates) all &= ApplyConfigUpdate(entry);
     return all ? kExitOk : kExitFailed;
   }
-  if (options.probeCommand) {
-    std::string zone;
-    if (!probeKESTAServer(options.optServerHost, options.optServerPort, &zone))
-      return kExitFailed;
-    LogMessage(kLogInfo, "KESTA Server zone is \"%s\"", zone.c_str());
-    return kExitOk;
-  }
+  if (options.probeCommand) return ProbeCommand(options);
   if (options.versionCommand) {
     printf("KESTA Release: %s.%s KESTA-DUSK Build: %s Revision: %s\n", kDuskMajor,
            kDuskMinor, kDuskBuild, kDuskRevision);
@@ -81,24 +128,17 @@ int RunCommand(const Options& options, const Layout& layout) {
   if (options.md5Command) {
     return MD5FileDigest(options.fileArg) ? kExitOk : kExitFailed;
   }
-  if (options.getCommand) {
-    // Into the current directory, never replacing a file, with no server
-    // to report to.
-    ConsoleReporter reporter;
-    const MediaDownloadRequest download{
-        .reporter = reporter,
-        .server = ResolveServerAddress(options.optServerHost, options.optServerPort),
-        .remoteFilePath = options.fileArg,
-        .targetDir = ".",
-        .console = !options.silentOption,
-        .overwrite = false};
-    std::string error_text;
-    return DownloadMediaFromServer(download, &error_text) ? kExitOk : kExitFailed;
-  }
+  if (options.getCommand) return GetCommand(options);
   if (options.instAgentCommand) return InstallAgentCommand(options, layout);
   if (options.uninstAgentCommand) return UninstallAgentCommand(options, layout);
   if (options.eventCommand != ServiceEvent::kNone)
     return SendServiceEvent(layout, options.eventCommand);
+  // A service that could never reach its server is not started.
+  const ServerAddress server = ResolveServerAddress(options.optServerHost, options.optServerPort);
+  if (const std::string fault = ServerAddressFault(server); !fault.empty()) {
+    LogMessage(kLogError, "The %s Service was not started: %s", kServiceName, fault.c_str());
+    return kExitFailed;
+  }
   return StartService(layout, logfileInitialized, options.optServerHost,
                       options.optServerPort);
 }

@@ -8,7 +8,8 @@
 
 namespace dusk {
 
-/// Writes the usage text, each line at Info with console echo.
+/// Writes the usage text, each line at Info with console echo (straight to
+/// standard output, behind the Info tag, while logging is off).
 void PrintUsage();
 
 /// Runs the first command that |options| asks for on the directories of

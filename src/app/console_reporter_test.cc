@@ -13,7 +13,7 @@ namespace {
 TEST(ConsoleReporterTest, EventsAreLoggedAsTheServerWouldGetThemAndProgressIsNot) {
   test::ScopedLogLevel debug(kLogDebug);
   test::LogCapture log;
-  ConsoleReporter reporter;
+  ConsoleReporter reporter(false);
   reporter.Progress("Downloading /m/list.mcfl ...");
   reporter.Event("installagentfailed", "Bad \"x\" in a/b");
   ASSERT_EQ(log.lines().size(), 1u);

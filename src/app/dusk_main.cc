@@ -2,6 +2,7 @@
 
 #include <mcheck.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <clocale>
 #include <string>
@@ -10,10 +11,12 @@
 #include "app/commands.h"
 #include "app/exit_code.h"
 #include "app/options.h"
+#include "app/privilege.h"
 #include "app/service_control.h"
 #include "config/config_file.h"
 #include "log/log.h"
 #include "service/service_event.h"
+#include "util/files.h"
 #include "util/process.h"
 #include "util/product.h"
 #include "util/program.h"
@@ -53,11 +56,40 @@ void ApplyDebugOptions() {
   }
 }
 
+/// Writes |text| behind the tag of |level| to standard error alone, for a
+/// refusal before the log is open: a log line would reach standard output
+/// too, and a terminal reached through two pipes (ssh, a container) would
+/// show it twice.
+void RefusalLine(int level, const std::string& text) {
+  WriteAll(STDERR_FILENO, std::string(LogTag(level)) + text + "\n");
+}
+
+/// Refuses what cannot run here before it writes a line anywhere or says a
+/// word to the server: a command of root's run by another user, and a
+/// command that needs the configuration when there is none (its log would
+/// have no home either). Returns the exit code of the refusal, or kExitOk.
+int RefuseUnfitRun(const Options& options) {
+  if (const std::string refusal = RootRefusal(options); !refusal.empty()) {
+    RefusalLine(kLogError, refusal);
+    return kExitNotRoot;
+  }
+  if (options.helpCommand || options.confinitCommand || options.versionCommand ||
+      ConfigurationPresent())
+    return kExitOk;
+  const std::string path = ConfigFilePath();
+  const char* what = FileExists(path) ? "has no [Application] section" : "is missing";
+  RefusalLine(kLogFatal, strFormat("Not Properly installed - %s %s; dusk -confinit creates it",
+                                   path.c_str(), what));
+  return kExitNotInstalled;
+}
+
 /// Opens the log: rotated for a service start, so that each service has a
 /// log of its own and one older generation; appended to for a command, which
 /// only adds its few lines; not at all for "-version", whose one line is the
-/// whole output and which must work before the program is configured.
-void StartLog(const std::vector<std::string>& args, const Layout& layout) {
+/// whole output and which must work before the program is configured, nor
+/// for "-help" before there is a configuration (the usage is all it shows).
+void StartLog(const std::vector<std::string>& args, const Options& options,
+              const Layout& layout) {
   if (args.empty()) {
     // A start that will be refused must not rotate the running service's
     // log away from it: the service would go on writing into the ".prev"
@@ -76,7 +108,8 @@ void StartLog(const std::vector<std::string>& args, const Layout& layout) {
     confinit |= arg == "-confinit";
     version |= arg == "-version";
   }
-  if (version) LogSilence();
+  if (version || (options.helpCommand && !options.parseFailed && !ConfigurationPresent()))
+    LogSilence();
   if (ConfigurationPresent() || (!confinit && !version))
     logfileInitialized = LogFileOpen(kLogFileName, ConfiguredLogPath());
   LogMessage(kLogInfo, "%s Command Initializing ...", kProductName);
@@ -119,20 +152,26 @@ int DuskMain(int argc, char** argv, Layout layout) {
                   &layout.installDir);
   SetConfigDirectory(layout.configDir);
 
+  // The command line, and what it cannot run here.
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const Options options = ParseOptions(args);
+  if (!options.parseFailed) {
+    if (const int refused = RefuseUnfitRun(options); refused != kExitOk) return refused;
+  }
+
   // Malloc tracing, when the configuration asks for it.
   if (ConfigurationPresent()) ApplyDebugOptions();
 
   // The log, and the version banner.
-  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  StartLog(args, layout);
+  StartLog(args, options, layout);
   std::string major, minor, build, revision;
   GetBuildVersion(&major, &minor, &build, &revision);
   LogMessage(kLogInfo, "    KESTA Release: %s.%s", major.c_str(), minor.c_str());
   LogMessage(kLogInfo, "    DUSK  Build#: %s", build.c_str());
   LogMessage(kLogInfo, "       Revision#: %s", revision.c_str());
 
-  // The command line.
-  Options options = ParseOptions(args);
+  // What the parse found wrong, where the log has always had it.
+  for (const std::string& error : options.errors) LogMessage(kLogError, "%s", error.c_str());
   if (options.debugoption) LogLevel(kLogDebug);
   if (options.traceoption) LogLevel(kLogTrace);
 
@@ -141,16 +180,8 @@ int DuskMain(int argc, char** argv, Layout layout) {
   LogMessage(kLogInfo, "Operating System: %s", os_name.c_str());
   EchoChoices(options, layout);
 
-  // Nothing runs without a configuration, except what creates it.
-  int exit_code = options.parseFailed ? kExitInvalidArgument : kExitOk;
-  if (!options.parseFailed && !options.confinitCommand && !options.versionCommand &&
-      !ConfigurationPresent()) {
-    LogMessage(kLogFatal, "Not Properly installed");
-    exit_code = kExitNotInstalled;
-  }
-
   // Exactly one command.
-  if (exit_code == kExitOk) exit_code = RunCommand(options, layout);
+  const int exit_code = options.parseFailed ? kExitInvalidArgument : RunCommand(options, layout);
 
   LogMessage(kLogInfo, "%s Command Exiting", kProductName);
   LogMessage(kLogInfo, "ExitCode: %d", exit_code);

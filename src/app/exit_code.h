@@ -6,11 +6,13 @@
 namespace dusk {
 
 /// Exit codes of main(). The process status is the low 8 bits, so the
-/// negative ones are seen as 254, 252 and 251.
+/// negative ones are seen as 254, 253, 252 and 251.
 enum ExitCode : int {
   kExitOk = 0,
   kExitFailed = 1,
   kExitInvalidArgument = -2,
+  /// A command of root's (RootRefusal, app/privilege.h) run by another user.
+  kExitNotRoot = -3,
   kExitConfinitFailed = -4,
   kExitNotInstalled = -5,
 };

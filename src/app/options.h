@@ -34,13 +34,30 @@ struct Options {
   bool uninstAgentCommand = false;
   bool helpCommand = false;
   std::string fileArg;  ///< at most kFileArgMax characters
-  /// Set when an argument was not an option; parsing stopped there.
+  /// Set when an argument was not an option, an option lacked its value or
+  /// had one it cannot use; parsing stopped there.
   bool parseFailed = false;
+  /// The Error lines of the parse, in order, for main to log once the log
+  /// is open: the parse runs first, so that a command that cannot run is
+  /// refused before it writes anything.
+  std::vector<std::string> errors;
 };
 
-/// Parses the arguments after argv[0], logging an Error line for an
-/// unknown argument (parsing stops there) and for a 33rd "-confupdate".
+/// Parses the arguments after argv[0]. An unknown argument ("Invalid command
+/// line argument %s"), an option that needs a value given as the last
+/// argument or with an empty one ("Missing value for option %s"), and a
+/// "-port" that is no port number ("-port %s is not a port number") fail the
+/// parse, which stops there; a 33rd "-confupdate" is dropped. Each has its
+/// line in |errors|. "--help" is "-help", as most programs have it.
 Options ParseOptions(const std::vector<std::string>& args);
+
+/// True when the file or media argument is a URL ("http://HOST:PORT/..."),
+/// which names its own server.
+bool MediaNamesItsServer(const std::string& file_arg);
+
+/// The option of the command that |options| runs ("-probe", "-confupdate",
+/// ...), or "" for the start of the service.
+const char* CommandOption(const Options& options);
 
 /// The option table "-instagent" hands to the install: "-media" and
 /// "-contentlist" taken from the media argument, and "-prime" = "1".

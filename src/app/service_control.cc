@@ -69,7 +69,12 @@ int EventSignalNumber(ServiceEvent event) {
 
 int StartService(const Layout& layout, bool log_file_initialized,
                  const std::string& host_option, const std::string& port_option) {
-  if (!log_file_initialized) return 1;
+  if (!log_file_initialized) {
+    // A service without its log could not tell anyone what it does.
+    LogMessage(kLogError, "The %s Service was not started: its log file cannot be opened",
+               kServiceName);
+    return 1;
+  }
   if (int pid = FindProcessByName(layout.procRoot, kServiceProcessName); pid != 0) {
     LogMessage(kLogError | kLogConsoleFlag, "The %s Service is already running - pid %d",
                kServiceName, pid);

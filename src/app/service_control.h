@@ -29,7 +29,8 @@ extern bool logfileInitialized;
 int EventSignalNumber(ServiceEvent event);
 
 /// The start of the service, when no command was given: refuses without a
-/// log file, or when a service runs ("The KESTA-DUSK Service is already
+/// log file ("The KESTA-DUSK Service was not started: its log file cannot be
+/// opened"), or when a service runs ("The KESTA-DUSK Service is already
 /// running - pid %d"); otherwise forks a child that waits the
 /// service_start_delay (util/timings.h; a stop cuts it short) and becomes
 /// the service of |layout| talking to the server named by |host_option| and

@@ -96,7 +96,8 @@ TEST(ServiceStartTest, NoServiceWithoutALogFileOrBesideARunningOne) {
   {
     test::LogCapture log;
     EXPECT_EQ(StartService(layout, false, "", ""), 1);
-    EXPECT_TRUE(log.lines().empty());
+    EXPECT_EQ(log.messages(), std::vector<std::string>{"The KESTA-DUSK Service was not started: "
+                                                       "its log file cannot be opened"});
   }
   layout.AddProcess(4242, std::string("/opt/kesta/dusk/dusk\0", 21));
   test::LogCapture log;

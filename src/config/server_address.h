@@ -27,6 +27,16 @@ struct ServerAddress {
 /// with its Warn line for each key it misses).
 ServerAddress ResolveServerAddress(std::string_view host_option, std::string_view port_option);
 
+/// True when |port| is a TCP port: decimal digits only, 1 to 65535.
+bool IsPortNumber(std::string_view port);
+
+/// What keeps |server| from being reached, naming where the bad value came
+/// from, so that the administrator knows what to change: "-port abc is not a
+/// port number" or "ServerPort abc in /etc/kesta/dusk/dusk.conf is not a port
+/// number". "" when nothing does (whether the host name resolves is for the
+/// connection to find out).
+std::string ServerAddressFault(const ServerAddress& server);
+
 }  // namespace dusk
 
 #endif  // DUSK_CONFIG_SERVER_ADDRESS_H_

@@ -43,5 +43,19 @@ TEST(ServerAddressTest, OptionsOverTheFileWithThePortAlsoAsANumber) {
                              {kLogWarn, "Failed to Get Config Value from Key ServerPort"}}));
 }
 
+TEST(ServerAddressTest, PortNumbersAndTheValueAtFault) {
+  for (const char* port : {"1", "80", "0099", "65535", "0000065535"})
+    EXPECT_TRUE(IsPortNumber(port)) << port;
+  for (const char* port : {"", "0", "000", "65536", "100000", "80x", "-80", " 80", "+80", "http"})
+    EXPECT_FALSE(IsPortNumber(port)) << port;
+
+  test::ConfigDir dir;
+  test::WriteFile(dir.conf(), "[Application]\nServerName=conf-host\nServerPort=abc\n");
+  EXPECT_EQ(ServerAddressFault(ResolveServerAddress("", "")),
+            "ServerPort abc in " + dir.conf() + " is not a port number");
+  EXPECT_EQ(ServerAddressFault(ResolveServerAddress("", "8080")), "");
+  EXPECT_EQ(ServerAddressFault(ResolveServerAddress("h", "x1")), "-port x1 is not a port number");
+}
+
 }  // namespace
 }  // namespace dusk

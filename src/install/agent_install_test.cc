@@ -225,11 +225,12 @@ TEST_F(AgentInstallFlowTest, ScriptMediaInstallsWithThePlaceholdersFilled) {
                       "kesta-main:3464\""));
   EXPECT_TRUE(log.Has(kLogInfo, "KESTA Post Install Configuration Completed - Exit Code: 0"));
   EXPECT_TRUE(log.Has(kLogInfo, "KESTA Initial Connect Completed - Exit Code: 0"));
-  // Everything is echoed but the initial connect's completion.
+  // Everything is echoed, the initial connect's completion last.
   EXPECT_NE(console.find("Executing KESTA Initial Connect Command: \"" + agent_ +
                          "/zelskman -connect dev01\""),
             std::string::npos);
-  EXPECT_EQ(console.find("KESTA Initial Connect Completed"), std::string::npos);
+  EXPECT_TRUE(console.ends_with("  Info: KESTA Initial Connect Completed - Exit Code: 0\n"))
+      << console;
   EXPECT_EQ(GetCwd(), cwd_.path());
 }
 

@@ -26,21 +26,21 @@ constexpr int kUninstallPlaceholderSlots = 32;
 
 }  // namespace
 
-bool UninstallAgent(const Layout& layout, bool console) {
+bool UninstallAgent(const Layout& layout, bool console, std::string* failure) {
   LogMessage(kLogTrace, "UninstallAgent: console=%d", console ? 1 : 0);
   const int error_level = InstallLogLevel(kLogError, console);
-  std::string agent_dir;
-  if (!FindAgentLocation(layout, &agent_dir)) {
-    LogMessage(error_level, "KESTA Agent is not currently installed");
+  auto fail = [&](const std::string& text) {
+    LogMessage(error_level, "%s", text.c_str());
+    if (failure != nullptr) *failure = text;
     return false;
-  }
+  };
+  std::string agent_dir;
+  if (!FindAgentLocation(layout, &agent_dir)) return fail("KESTA Agent is not currently installed");
   LogMessage(InstallLogLevel(kLogInfo, console), "Uninstalling KESTA Agent ...");
 
   std::string command = agent_dir + "/" + kUninstallProgram;
-  if (!FileExists(command)) {
-    LogMessage(error_level, "Did not find KESTA Agent Un-Install command %s", command.c_str());
-    return false;
-  }
+  if (!FileExists(command))
+    return fail(strFormat("Did not find KESTA Agent Un-Install command %s", command.c_str()));
   if (!console) command += std::string(" ") + kUninstallSilentSwitch;
   const std::string log_file = GetUninstallLogFile();
   AttrTable placeholders(kUninstallPlaceholderSlots);
@@ -50,26 +50,20 @@ bool UninstallAgent(const Layout& layout, bool console) {
   LogMessage(InstallLogLevel(kLogDebug, console), "Uninstall Command: %s", command.c_str());
 
   WorkingDirectoryGuard directory;
-  if (!directory.ChangeTo("/")) {
-    LogMessage(error_level, "Could not change directory to /");
-    return false;
-  }
+  if (!directory.ChangeTo("/")) return fail("Could not change directory to /");
   UnlockRootFilesystem();
   ExecResult result = kExecNoError;
   if (!ExecCommand(command, log_file, "", false, CurrentTimings().uninstall_command,
                    &result)) {
     LockRootFilesystem();
-    LogMessage(error_level, "KESTA Agent Un-Install Command Failed - %s",
-               ExecResultText(result).c_str());
-    return false;
+    return fail(strFormat("KESTA Agent Un-Install Command Failed - %s",
+                          ExecResultText(result).c_str()));
   }
   sync();
   LockRootFilesystem();
-  if (result != kExecNoError) {
-    LogMessage(error_level, "KESTA Agent Un-Install Command Failed - %s",
-               ExecResultText(result).c_str());
-    return false;
-  }
+  if (result != kExecNoError)
+    return fail(strFormat("KESTA Agent Un-Install Command Failed - %s",
+                          ExecResultText(result).c_str()));
   return true;
 }
 

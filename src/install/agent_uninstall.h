@@ -6,6 +6,8 @@
 // file system unlocked and its output in the uninstall log. Only the
 // command line runs it: progress and failures are only logged.
 
+#include <string>
+
 #include "util/layout.h"
 
 namespace dusk {
@@ -18,9 +20,10 @@ inline constexpr char kUninstallSilentSwitch[] = "-s";
 /// kUninstallSilentSwitch unless |console| (which also echoes the log lines
 /// to standard output), with the uninstall_command time-out (util/timings.h;
 /// it goes on running after it, see exec_command.h). True when it ran and
-/// exited with status 0. The working directory is the same
+/// exited with status 0; otherwise false after an Error line, whose text
+/// also goes into |failure| when given. The working directory is the same
 /// afterwards when it still exists.
-bool UninstallAgent(const Layout& layout, bool console);
+bool UninstallAgent(const Layout& layout, bool console, std::string* failure = nullptr);
 
 }  // namespace dusk
 

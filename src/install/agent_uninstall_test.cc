@@ -78,8 +78,10 @@ TEST_F(AgentUninstallTest, Failures) {
     if (c.uninstall)
       test::WriteProgram(agent_ + "/uninstall", test::RecorderScript(layout_, c.uninstall));
     test::LogCapture log;
-    EXPECT_FALSE(UninstallAgent(layout_, false));
+    std::string failure;
+    EXPECT_FALSE(UninstallAgent(layout_, false, &failure));
     EXPECT_TRUE(log.Has(kLogError, c.text));
+    EXPECT_EQ(failure, c.text);
     EXPECT_EQ(GetCwd(), cwd_.path());
   }
   // Only the program that exits 3 ran.

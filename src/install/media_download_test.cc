@@ -164,6 +164,11 @@ TEST_F(MediaDownloadTest, WholeListWithOptionsModesAndProgress) {
                 "Downloading /media/lib/sub/dir/data.txt  bytes=5  md5=" + Md5Of(small) + " ...",
                 "Downloading /media/empty.cfg  bytes=0  md5=" + Md5Of(cfg) + " ..."}));
   EXPECT_TRUE(reporter_.events.empty());
+  // Each body that arrived ends its meter once, whole; an empty one has none.
+  EXPECT_EQ(reporter_.arrivals,
+            (std::vector<std::string>{"MediaContent.mcfl " + std::to_string(list.size()) + "/" +
+                                          std::to_string(list.size()),
+                                      "bin/agent 3145745/3145745", "lib/sub/dir/data.txt 5/5"}));
   const std::string lines[] = {
       "Processing a Media Content File List v1.0",
       "Media Content File Options",

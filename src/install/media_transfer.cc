@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "http/http_session.h"
+#include "install/install_report.h"
 #include "util/files.h"
 #include "util/strings.h"
 
@@ -125,6 +126,7 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
   if (length > 0) {
     // The body runs until the server closes the connection.
     int write_error = 0;
+    ArrivalReports arrival(request.reporter, file_path, length);
     for (;;) {
       char* room = file->Room(kMediaReadPiece);
       if (room == nullptr) {
@@ -134,7 +136,9 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
       size_t got = HttpReadData(http, room, kMediaReadPiece);
       if (got == 0) break;
       file->Filled(got);
+      arrival.Received(file->size());
     }
+    arrival.End();
     LogMessage(kLogDebug | echo, "Downloaded (%lld) bytes to file %s",
                static_cast<long long>(file->size()), local.c_str());
     if (write_error == 0 && !file->Finish()) write_error = errno;

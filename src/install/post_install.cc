@@ -95,8 +95,9 @@ bool RunInitialConnect(const Layout& layout, InstallReporter& reporter,
     return InstallFailed(
         reporter, kLogError, console,
         strFormat("KESTA Initial Connect Command Failed - %s", ExecResultText(result).c_str()));
-  // Only the log and the server see the completion.
-  InstallProgress(reporter, kLogInfo, false,
+  // The administrator at the console sees how the first connect ended, as
+  // the server does.
+  InstallProgress(reporter, kLogInfo, console,
                   strFormat("KESTA Initial Connect Completed - Exit Code: %d", result));
   return true;
 }

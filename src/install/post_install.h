@@ -38,7 +38,7 @@ bool RunPostInstallConfig(const Layout& layout, InstallReporter& reporter,
 /// Runs kInitialConnectProgram of the agent directory of |layout| with
 /// |options| from that directory with the initial_connect_command time-out.
 /// Its completion line "KESTA Initial Connect Completed - Exit Code: %d" is
-/// logged at Info without console echo and reported as progress. True when the command
+/// logged at Info (echoed with |console|) and reported as progress. True when the command
 /// ran to its end, whatever its exit status; every failure is logged and
 /// reported as "installagentfailed". The working directory is the same
 /// afterwards.

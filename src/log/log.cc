@@ -29,6 +29,8 @@ struct LogState {
   std::function<void(int, std::string_view)> observer;
   /// Error and Fatal lines also go to standard error.
   bool errors_to_stderr = false;
+  /// Called before a console line (LogSetConsoleHook).
+  void (*console_hook)() = nullptr;
   /// The last line was not written whole (a full disk): it may have left
   /// a piece without its line break.
   bool line_cut = false;
@@ -133,6 +135,7 @@ void LogMessageV(int level_and_flags, const char* format, va_list args) {
                       static_cast<int>(message_size), message);
   if (size <= 0) return;
   const std::string_view line(console, std::min(static_cast<size_t>(size), sizeof console - 1));
+  if (state.console_hook != nullptr) state.console_hook();
   if (on_stdout) WriteConsole(line.data(), line.size());
   if (to_stderr && !(on_stdout && StderrIsStdout())) WriteAll(STDERR_FILENO, line);
 }
@@ -140,6 +143,8 @@ void LogMessageV(int level_and_flags, const char* format, va_list args) {
 }  // namespace
 
 void LogCopyErrorsToStderr(bool copy) { State().errors_to_stderr = copy; }
+
+void LogSetConsoleHook(void (*hook)()) { State().console_hook = hook; }
 
 void LogLevel(int level) {
   LogState& state = State();
@@ -165,6 +170,7 @@ void LogReset() {
   state.observer = nullptr;
   state.level = kLogInfo;
   state.errors_to_stderr = false;
+  state.console_hook = nullptr;
   SetReportSink(&LogMessageV);
 }
 

@@ -38,6 +38,11 @@ void LogMessage(int level_and_flags, const char* format, ...)
 /// standard error is the same file.
 void LogCopyErrorsToStderr(bool copy);
 
+/// Calls |hook| before a line goes to standard output or standard error
+/// (nullptr: nothing), so that what a command draws on the terminal between
+/// its lines, a progress meter, is cleared before a line runs into it.
+void LogSetConsoleHook(void (*hook)());
+
 /// Mode of the log directory when the log creates it.
 inline constexpr mode_t kLogDirectoryMode = 0755;
 /// Mode of a new log file (an existing one keeps its mode).

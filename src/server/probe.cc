@@ -8,30 +8,29 @@
 
 namespace dusk {
 
-bool probeKESTAServer(const std::string& option_host, const std::string& option_port,
-                      std::string* zone) {
+bool probeKESTAServer(const ServerAddress& server, std::string* zone, std::string* failure) {
   LogMessage(kLogTrace, "probeKESTAServer: optServerHost=%s optServerPort=%s",
-             option_host.c_str(), option_port.c_str());
+             server.hostOption.c_str(), server.portOption.c_str());
   LogMessage(kLogInfo, "KESTA Server Probe Triggered ...");
-  std::string host, port;
-  GetServerAddress(option_host, option_port, &host, &port);
-  return _probeKESTAServer(host, port, zone);
+  return _probeKESTAServer(server.host, server.port, zone, failure);
 }
 
 bool _probeKESTAServer(const std::string& host, const std::string& port,
-                       std::string* zone) {
+                       std::string* zone, std::string* failure) {
   std::string server = host + ":" + port;
   std::string url = "http://" + server + kProbePath;
   LogMessage(kLogTrace, "_probeKESTAServer: host=%s port=%s", host.c_str(), port.c_str());
   LogMessage(kLogInfo, "Probing KESTA Server %s @ URL %s ...", server.c_str(), url.c_str());
 
   HttpSession session;
-  if (!ConnectToServer(session, host, port, server)) return false;
+  if (!ConnectToServer(session, host, port, server, failure)) return false;
   bool sent = HttpSendRequest(session, kHttpGet, kProbePath);
   int status = HttpGetStatus(session);
   if (!sent || status != kHttpOk) {
-    LogMessage(kLogInfo, "KESTA Server %s Not Available - %s", server.c_str(),
-               HttpErrorText(status));
+    const std::string text =
+        strFormat("KESTA Server %s Not Available - %s", server.c_str(), HttpErrorText(status));
+    LogMessage(kLogInfo, "%s", text.c_str());
+    if (failure != nullptr) *failure = text;
     HttpClose(session);
     return false;
   }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "config/server_address.h"
+
 namespace dusk {
 
 /// Path of the probe request.
@@ -16,14 +18,17 @@ inline constexpr char kZonePrefix[] = "ZelmarInfo.zone: ";
 /// Longest zone text kept.
 inline constexpr size_t kZoneMax = 255;
 
-/// Probes the server named by the options, else by the configuration.
-bool probeKESTAServer(const std::string& option_host, const std::string& option_port,
-                      std::string* zone);
+/// Probes |server| (resolved from the options and the configuration,
+/// config/server_address.h).
+bool probeKESTAServer(const ServerAddress& server, std::string* zone,
+                      std::string* failure = nullptr);
 
 /// Probes |host|:|port|; true when it answered 200. |zone| is set when the
-/// answer names one and left as it was otherwise.
+/// answer names one and left as it was otherwise. A failure's log line
+/// ("KESTA Server %s Not Available - %s") also goes into |failure| when
+/// given.
 bool _probeKESTAServer(const std::string& host, const std::string& port,
-                       std::string* zone);
+                       std::string* zone, std::string* failure = nullptr);
 
 }  // namespace dusk
 

@@ -44,9 +44,9 @@ TEST(ProbeTest, AnswersOfTheServer) {
     server.WriteStateFile("answer", row.answer);
     server.SetFaults(row.fault);
     std::string server_text = "127.0.0.1:" + std::to_string(server.port());
-    std::string zone = "before";
+    std::string zone = "before", failure;
     test::LogCapture log;
-    EXPECT_EQ(_probeKESTAServer("127.0.0.1", std::to_string(server.port()), &zone),
+    EXPECT_EQ(_probeKESTAServer("127.0.0.1", std::to_string(server.port()), &zone, &failure),
               row.available);
     EXPECT_EQ(zone, row.zone);
     std::vector<std::string> expected = {
@@ -57,13 +57,17 @@ TEST(ProbeTest, AnswersOfTheServer) {
                       : "KESTA Server " + server_text + " Not Available - " + row.reason,
     };
     EXPECT_EQ(log.messages(), expected);
+    // The command names the reason once more as its last word.
+    EXPECT_EQ(failure, row.available ? "" : expected.back());
   }
 }
 
 TEST(ProbeTest, RequestOnTheWire) {
   test::LoopbackPeer server;
   std::string zone;
-  ASSERT_TRUE(probeKESTAServer("127.0.0.1", std::to_string(server.port()), &zone));
+  ASSERT_TRUE(probeKESTAServer(
+      {.host = "127.0.0.1", .port = std::to_string(server.port()), .portNumber = server.port()},
+      &zone));
   EXPECT_EQ(server.requests(),
             std::vector<std::string>{
                 "GET /proc/Zelmar?WebService.Name=AuthenticateUser&Response.Format=Text&"
@@ -72,9 +76,11 @@ TEST(ProbeTest, RequestOnTheWire) {
 
 TEST(ProbeTest, RefusedConnection) {
   test::LogCapture log;
-  std::string zone = "kept";
-  EXPECT_FALSE(probeKESTAServer("127.0.0.1", "1", &zone));
+  std::string zone = "kept", failure;
+  EXPECT_FALSE(probeKESTAServer({.host = "127.0.0.1", .port = "1", .portNumber = 1}, &zone,
+                                &failure));
   EXPECT_EQ(zone, "kept");
+  EXPECT_EQ(failure, "KESTA Server 127.0.0.1:1 Not Available - Cannot connect to host");
   EXPECT_EQ(log.messages(),
             (std::vector<std::string>{
                 "KESTA Server Probe Triggered ...",

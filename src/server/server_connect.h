@@ -18,9 +18,11 @@ inline constexpr size_t kServerAnswerBodyMax = 64 * 1024;
 /// stop of the service (which still unregisters) is never held up for longer
 /// than this. On failure logs "KESTA Server %s Not Available - %s" (with
 /// |server|, the host:port text, and the client's reason) followed by two
-/// empty lines, and returns false.
+/// empty lines, puts that text (without them) into |failure| when given,
+/// and returns false.
 bool ConnectToServer(HttpSession& session, const std::string& host,
-                     const std::string& port, const std::string& server);
+                     const std::string& port, const std::string& server,
+                     std::string* failure = nullptr);
 
 }  // namespace dusk
 

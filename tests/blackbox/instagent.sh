@@ -3,9 +3,10 @@
 # unlocked around the install, the install script, the post-install command
 # and the initial connect run with their placeholders filled (RcsHost is the
 # configured server, not the media URL's host), the log shows the exact
-# shell lines, and the initial connect's completion stays off the console.
+# shell lines, and the console ends with the initial connect's completion.
 # The uninstall runs the agent's program with "-s" only under -silent and
-# reports the new service scan to the server, or that nothing changed. An
+# reports the new service scan to the server, or that nothing changed; it
+# says that the agent is gone, or why it failed, last. An
 # initial connect scheduled for after a restart runs once at the next
 # service start and is then forgotten.
 #
@@ -79,7 +80,8 @@ done
 expect_eq "$(cat "$INSTALL_LOG")" "KESTA Agent installed in /opt/kesta/agent" "install log"
 expect_contains "$out" "Info: Executing KESTA Initial Connect Command: \"/opt/kesta/agent/zelskman -connect" \
   "console"
-case $out in *"Initial Connect Completed"*) fail "the initial connect's completion was echoed" ;; esac
+expect_eq "$(printf '%s\n' "$out" | tail -1)" "  Info: KESTA Initial Connect Completed - Exit Code: 0" \
+  "the last line of -instagent"
 cmp -s "$INSTALL_DIR/NULLKMA.QDX" "$WWW/script/agent/NULLKMA.QDX" || fail "no object file template"
 expect_eq "$(running zelexecd) $(running zelsched)" "1 1" "daemons after the install"
 
@@ -87,6 +89,7 @@ stage "-uninstagent"
 statuses_before=$(status_requests)
 run_dusk -debug -uninstagent
 expect_eq "$status" 0 "-uninstagent ($out)"
+expect_eq "$(printf '%s\n' "$out" | tail -1)" "  Info: KESTA Agent Uninstalled" "the last line of -uninstagent"
 expect_eq "$(take_calls)" "fsunlock
 uninstall
 zelexecd stop
@@ -120,6 +123,8 @@ expect_eq "$(status_requests)" "$statuses" \
 run_dusk -debug -uninstagent
 expect_eq "$status" 1 "-uninstagent without an agent"
 expect_contains "$out" "Error: KESTA Agent is not currently installed" "-uninstagent without an agent"
+expect_eq "$(printf '%s\n' "$err" | tail -1)" \
+  " Error: -uninstagent failed: KESTA Agent is not currently installed" "-uninstagent without an agent"
 
 stage "initial connect after a restart"
 run_dusk -instagent "$MEDIA_URL/restart.mcfl"

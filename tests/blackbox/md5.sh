@@ -37,7 +37,11 @@ expect_eq "$status" 1 "status for a directory"
 expect_eq "$out" " Error: Failed to generate MD5 for file $dir" "directory"
 expect_contains "$err" " Error: Failed to generate MD5 for file $dir" "directory on stderr"
 
+run_dusk -md5 ""
+expect_eq "$status" 1 "status with an empty file name"
+expect_eq "$out" "  Warn: Must specify a filename" "empty file name"
+# Without its value the option is refused before it runs.
 run_dusk -md5
-expect_eq "$status" 1 "status without a file"
-expect_eq "$out" "  Warn: Must specify a filename" "no file"
+expect_eq "$status" 254 "status without a file"
+expect_eq "$err" " Error: Missing value for option -md5" "no file"
 echo PASS

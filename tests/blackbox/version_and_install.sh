@@ -1,5 +1,5 @@
 # The first steps of an administrator: version, a missing configuration,
-# -confinit, usage, bad arguments.
+# usage before and after -confinit, bad arguments.
 . "$(dirname "$0")/lib/common.sh"
 install_dusk
 cd /tmp/kesta
@@ -10,11 +10,15 @@ expect_eq "$out" "KESTA Release: 7.8 KESTA-DUSK Build: 33 Revision: 1" "-version
 [ ! -e /tmp/kesta/dusk.log ] || fail "-version wrote a log"
 [ ! -e /etc/kesta/dusk/log ] || fail "-version made a log directory"
 
+run_dusk -probe
+expect_eq "$status" 251 "-probe without a configuration"
+expect_eq "$err" " Fatal: Not Properly installed - $CONF is missing; dusk -confinit creates it" \
+  "-probe without a configuration"
+
 run_dusk -help
-expect_eq "$status" 251 "-help without a configuration"
-expect_contains "$out" " Fatal: Not Properly installed" "-help without a configuration"
-expect_contains "$err" " Fatal: Not Properly installed" "stderr without a configuration"
-case "$out" in *Usage:*) fail "usage shown without a configuration" ;; esac
+expect_eq "$status" 0 "-help without a configuration"
+expect_eq "$(printf '%s\n' "$out" | grep -c '  Info: ')" 25 "usage lines without a configuration"
+[ ! -e /tmp/kesta/dusk.log ] || fail "a log in the working directory without a configuration"
 
 run_dusk -confinit
 expect_eq "$status" 0 "-confinit status"

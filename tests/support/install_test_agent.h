@@ -41,9 +41,16 @@ class RecordingReporter final : public InstallReporter {
   void Event(std::string_view type, std::string_view text) override {
     events.push_back(std::string(type) + "|" + std::string(text));
   }
+  void Arriving(const FileArrival& arrival) override {
+    if (arrival.ended)
+      arrivals.push_back(std::string(arrival.file) + " " + std::to_string(arrival.received) +
+                         "/" + std::to_string(arrival.size));
+  }
   std::vector<std::string> progress;
   /// "TYPE|TEXT" each.
   std::vector<std::string> events;
+  /// The end of each file's arrival, "FILE RECEIVED/SIZE".
+  std::vector<std::string> arrivals;
 };
 
 /// The event "installagentfailed" with |text|, as RecordingReporter keeps it.
