@@ -29,6 +29,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
       } else {
         LogMessage(kLogError, "Maximum number of configuration updates (%d) specified.",
                    kMaxConfigUpdates);
+        options.tooManyConfupdates = true;
       }
       ++i;
     } else if (arg == "-debug") {

@@ -18,9 +18,17 @@ inline constexpr size_t kServerAnswerBodyMax = 64 * 1024;
 /// stop of the service (which still unregisters) is never held up for longer
 /// than this. On failure logs "KESTA Server %s Not Available - %s" (with
 /// |server|, the host:port text, and the client's reason) followed by two
-/// empty lines, and returns false.
+/// empty lines, and returns false; when a stop cut the connect short it logs
+/// LogExchangeStopped(|exchange|) instead.
 bool ConnectToServer(HttpSession& session, const std::string& host,
-                     const std::string& port, const std::string& server);
+                     const std::string& port, const std::string& server,
+                     const std::string& exchange);
+
+/// Logs at Info "|exchange| stopped - the KESTA-DUSK service is stopping",
+/// for an exchange ("Probe of KESTA Server HOST:PORT", "Register Request to
+/// KESTA Server HOST:PORT") that a stop of the service cut short: the server
+/// did not fail, the service went away.
+void LogExchangeStopped(const std::string& exchange);
 
 }  // namespace dusk
 
