@@ -47,7 +47,7 @@ stop_within $STOP_CUT_LIMIT
 # The server did not fail: the service went away.
 log_has "$LOG" "Probe of KESTA Server 127.0.0.1:$PORT stopped - the KESTA-DUSK service is stopping" ||
   fail "no line of the stopped probe: $(log_messages "$LOG" | tail -5)"
-log_messages "$LOG" | grep -q "Not Available" && fail "the server was called unavailable"
+[ "$(log_messages "$LOG" | grep -c "Not Available")" = 0 ] || fail "the server was called unavailable"
 
 stage "-stop while the server stalls the UnRegister"
 rm "$PEER_STATE/faults"
