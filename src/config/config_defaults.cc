@@ -255,7 +255,7 @@ bool IsKnownConfigKey(ConfigSection section, std::string_view key) {
   return false;
 }
 
-std::optional<ConfigUpdate> ParseConfigUpdate(std::string_view entry) {
+std::optional<ConfigEntry> ParseConfigUpdate(std::string_view entry) {
   entry = entry.substr(0, kConfigUpdateEntryMax);
   size_t equals = entry.find('=');
   if (equals == std::string_view::npos) {
@@ -265,7 +265,7 @@ std::optional<ConfigUpdate> ParseConfigUpdate(std::string_view entry) {
     return std::nullopt;
   }
   std::string_view name = entry.substr(0, equals);
-  ConfigUpdate update{ConfigSection::kApplication, "", std::string(entry.substr(equals + 1))};
+  ConfigEntry update{ConfigSection::kApplication, "", std::string(entry.substr(equals + 1))};
   size_t slash = name.find('/');
   if (slash != std::string_view::npos) {
     std::optional<ConfigSection> named = NamedSection(name.substr(0, slash));
@@ -303,8 +303,8 @@ bool ApplyConfigUpdates(std::span<const std::string> entries) {
   std::vector<ConfigEntry> updates;
   size_t refused = 0;
   for (const std::string& entry : entries) {
-    if (std::optional<ConfigUpdate> update = ParseConfigUpdate(entry))
-      updates.push_back({update->section, std::move(update->key), std::move(update->value)});
+    if (std::optional<ConfigEntry> update = ParseConfigUpdate(entry))
+      updates.push_back(std::move(*update));
     else
       ++refused;
   }

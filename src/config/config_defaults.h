@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/config_text.h"
+#include "config/config_file.h"
 #include "util/layout.h"
 
 namespace dusk {
@@ -78,13 +78,6 @@ bool initDevReg();
 bool initSvcScanReg();
 bool initConfigReg();
 
-/// One "-confupdate" entry taken apart.
-struct ConfigUpdate {
-  ConfigSection section;
-  std::string key;
-  std::string value;
-};
-
 /// Takes the "-confupdate" entry "name=value" or "section/name=value" apart
 /// (a name without a section is in [Application]). nullopt, after an Error
 /// line, when the entry is not of that form, names a section the program
@@ -92,7 +85,7 @@ struct ConfigUpdate {
 /// program reads as a number (ConfigNumberRangeOf) a value that is not a
 /// whole number in its range. A key the program does not know passes with a
 /// Warn line that also goes to standard error.
-std::optional<ConfigUpdate> ParseConfigUpdate(std::string_view entry);
+std::optional<ConfigEntry> ParseConfigUpdate(std::string_view entry);
 
 /// "-confupdate" with |entries|: each is checked first, and when any is
 /// refused nothing is written; otherwise all are written in one rewrite, in

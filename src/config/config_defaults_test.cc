@@ -254,7 +254,8 @@ TEST_F(ConfigInitTest, UpdatesAreAllOrNothing) {
                                             "ServerNmae=x"};
   EXPECT_FALSE(ApplyConfigUpdates(refused));
   EXPECT_EQ(test::ReadFile(kConf), before);
-  EXPECT_TRUE(log.Has(kLogError, "Config file " + kConf + " left unchanged - 1 of 3 updates refused"));
+  EXPECT_TRUE(
+      log.Has(kLogError, "Config file " + kConf + " left unchanged - 1 of 3 updates refused"));
 
   const std::vector<std::string> taken = {"ServerNmae=x", "Config/registrationinterval=60",
                                           "LogLevel=debug", "loglevel=trace",
@@ -265,8 +266,9 @@ TEST_F(ConfigInitTest, UpdatesAreAllOrNothing) {
   EXPECT_TRUE(written);
   // One rewrite: the file before it is the .prev copy; the last entry of a key wins.
   EXPECT_EQ(test::ReadFile(kConf + ".prev"), before);
-  EXPECT_EQ(test::ReadFile(kConf), "[Application]\nLogLevel=trace\nServerNmae=x\nServerName=srv\n"
-                                   "\n[Config]\nregistrationinterval=120\n");
+  EXPECT_EQ(test::ReadFile(kConf),
+            "[Application]\nLogLevel=trace\nServerNmae=x\nServerName=srv\n"
+            "\n[Config]\nregistrationinterval=120\n");
   const std::string warning =
       "Unknown Config File Key name ServerNmae specified in section [Application] - written as "
       "given";

@@ -267,8 +267,9 @@ bool SetConfigEntries(std::span<const ConfigEntry> entries) {
       auto section = std::find_if(added.begin(), added.end(),
                                   [&](const auto& s) { return s.first == entry.section; });
       if (section == added.end()) section = added.insert(added.end(), {entry.section, {}});
-      auto same = std::find_if(section->second.begin(), section->second.end(),
-                               [&](const ConfigPair& p) { return strEqualNoCase(p.key, entry.key); });
+      auto same =
+          std::find_if(section->second.begin(), section->second.end(),
+                       [&](const ConfigPair& p) { return strEqualNoCase(p.key, entry.key); });
       if (same != section->second.end())
         same->value = entry.value;
       else

@@ -160,7 +160,8 @@ std::string AppendConfigSection(std::string_view content, ConfigSection section,
   const bool ends_blank = out == "\n" || out.ends_with("\n\n");
   if (!out.empty() && !ends_blank) out.push_back('\n');
   out.append(SectionHeader(section)).append("\n");
-  for (const ConfigPair& pair : pairs) out.append(pair.key).append("=").append(pair.value).append("\n");
+  for (const ConfigPair& pair : pairs)
+    out.append(pair.key).append("=").append(pair.value).append("\n");
   return out;
 }
 

@@ -78,7 +78,8 @@ TEST_F(SessionTest, LongEventIsCutToFitTheLineWithItsNameAndTime) {
   // Cut at a whole character's encoding, and only as far as the line needs.
   ASSERT_TRUE(std::regex_match(
       line,
-      std::regex("event [-T:Z0-9]{20}\\|installagentfailed\\|(Could\\+not\\+download\\+(%2f)+)\\|\n")))
+      std::regex("event [-T:Z0-9]{20}\\|installagentfailed\\|"
+                 "(Could\\+not\\+download\\+(%2f)+)\\|\n")))
       << line;
   EXPECT_LE(line.size(), kSessionLineCapacity);
   EXPECT_GT(line.size(), kSessionLineCapacity - 6);
