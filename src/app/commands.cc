@@ -12,6 +12,7 @@
 #include "app/md5_command.h"
 #include "app/service_control.h"
 #include "config/config_defaults.h"
+#include "config/config_file.h"
 #include "config/server_address.h"
 #include "install/media_download.h"
 #include "log/log.h"
@@ -113,10 +114,14 @@ int RunCommand(const Options& options, const Layout& layout) {
     return kExitConfinitFailed;
   }
   if (!options.confupdates.empty()) {
-    // Every entry is tried; one that was refused or failed fails the command.
-    bool all = true;
-    for (const std::string& entry : options.confupdates) all &= ApplyConfigUpdate(entry);
-    return all ? kExitOk : kExitFailed;
+    // All or nothing: the first 32 of more entries would be a change the
+    // administrator never asked for.
+    if (options.tooManyConfupdates) {
+      LogMessage(kLogError, "Config file %s left unchanged - more than %d updates given",
+                 ConfigFilePath().c_str(), kMaxConfigUpdates);
+      return kExitFailed;
+    }
+    return ApplyConfigUpdates(options.confupdates) ? kExitOk : kExitFailed;
   }
   if (options.probeCommand) return ProbeCommand(options);
   if (options.versionCommand) {

@@ -50,6 +50,7 @@ Options ParseOptions(const std::vector<std::string>& args) {
       } else {
         options.errors.push_back(strFormat(
             "Maximum number of configuration updates (%d) specified.", kMaxConfigUpdates));
+        options.tooManyConfupdates = true;
       }
       ++i;
     } else if (arg == "-debug") {

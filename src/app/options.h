@@ -23,6 +23,8 @@ struct Options {
   std::string optServerPort;  ///< at most 31 characters
   bool confinitCommand = false;
   std::vector<std::string> confupdates;  ///< at most kMaxConfigUpdates entries
+  /// Set when more than kMaxConfigUpdates entries were given.
+  bool tooManyConfupdates = false;
   bool debugoption = false;
   bool traceoption = false;
   bool silentOption = false;

@@ -97,6 +97,7 @@ TEST(OptionsTest, ThirtyThreeConfigUpdatesKeepThirtyTwo) {
   EXPECT_FALSE(o.parseFailed);
   ASSERT_EQ(o.confupdates.size(), 32u);
   EXPECT_EQ(o.confupdates.back(), "k31=v");
+  EXPECT_TRUE(o.tooManyConfupdates);
   EXPECT_EQ(o.errors,
             std::vector<std::string>{"Maximum number of configuration updates (32) specified."});
 }

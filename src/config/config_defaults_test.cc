@@ -145,16 +145,35 @@ TEST_F(ConfigInitTest, CompletesAnExistingFile) {
   for (const auto& [level, message] : log.lines()) EXPECT_GE(level, kLogInfo) << message;
 }
 
-TEST_F(ConfigInitTest, MissingSectionFailsAfterAddingWhatItCould) {
-  test::WriteFile(kConf, "[Application]\n[Config]\n");
+// What an administrator writes before installing the package: the sections
+// it lacks are added whole at the end, in a new file's layout.
+TEST_F(ConfigInitTest, FileOfApplicationAloneIsCompleted) {
+  test::WriteFile(kConf, "[Application]\nServerName=kesta.example.com\n");
   test::LogCapture log;
-  EXPECT_FALSE(initAppReg(InstalledIn("/d"), "", ""));
-  EXPECT_TRUE(log.Has(kLogError,
-                      "Could not access [DeviceInfo] section in config file " + kConf +
-                          " ..."));
-  std::string value;
-  EXPECT_EQ(ReadConfigValue(ConfigSection::kApplication, "InstallPath", &value),
-            ConfigRead::kFound);
+  ASSERT_TRUE(initAppReg(InstalledIn("/d"), "", ""));
+  std::string expected =
+      "[Application]\n"
+      "LogLevel=info\n"
+      "AgentMediaPath=/d/media\n"
+      "AgentMediaRoot=/\n"
+      "AgentPort=3465\n"
+      "ServerPort=3466\n"
+      "ProbeTool=/d/dusk -probe\n"
+      "LogPath=/d/log\n"
+      "InstallPath=/d\n"
+      "ServerName=kesta.example.com\n";
+  // A new file's sections, less its [Application], in the order they are
+  // completed.
+  const std::string new_file = kNewFile;
+  const size_t device_info = new_file.find("\n[DeviceInfo]"), config = new_file.find("\n[Config]");
+  expected += new_file.substr(device_info) + new_file.substr(config, device_info - config);
+  EXPECT_EQ(test::ReadFile(kConf), expected);
+  for (const char* header : {"[DeviceInfo]", "[ServiceScan]", "[Config]"})
+    EXPECT_TRUE(log.Has(kLogInfo, std::string("Adding ") + header + " section to config file " +
+                                      kConf));
+  // Complete now: a second run changes nothing.
+  ASSERT_TRUE(initAppReg(InstalledIn("/d"), "", ""));
+  EXPECT_EQ(test::ReadFile(kConf), expected);
 }
 
 TEST_F(ConfigInitTest, UpdateEntries) {
@@ -178,7 +197,83 @@ TEST_F(ConfigInitTest, UpdateEntries) {
   // The missing [DeviceInfo] is added with its key.
   EXPECT_EQ(test::ReadFile(kConf),
             "[Application]\nLogLevel=debug\nServerName=\n[Config]\nserverprobed=1\n"
-            "probetimelimit=0\n[DeviceInfo]\ndevdn=cn=a\n");
+            "probetimelimit=0\n\n[DeviceInfo]\ndevdn=cn=a\n");
+}
+
+// A key the program reads as a number takes only a whole number it can
+// use; anything else is refused before the file is touched.
+TEST_F(ConfigInitTest, NumberKeysTakeWholeNumbersInTheirRange) {
+  struct {
+    const char* entry;
+    const char* range;  // "" = taken
+  } cases[] = {
+      {"Config/registrationinterval=1h", "0 to 2147483647"},
+      {"Config/RegistrationInterval=3600", ""},
+      {"Config/servicescaninterval=0", ""},
+      {"Config/servicescaninterval=-5", "0 to 2147483647"},
+      {"Config/proberetryinterval= 60", "0 to 2147483647"},
+      {"Config/probeattemptinterval=", "0 to 2147483647"},
+      {"Config/probetimelimit=-1", ""},
+      {"Config/probetimelimit=99999999999", "-2147483648 to 2147483647"},
+      {"Config/probeattemptlimit=+3", "0 to 2147483647"},
+      {"Config/serverprobed=2", "0 to 1"},
+      {"ServerPort=8080", ""},
+      {"ServerPort=0", "1 to 65535"},
+      {"AgentPort=65536", "1 to 65535"},
+      {"agentport=3465x", "1 to 65535"},
+      // Read as text where it stands.
+      {"Config/ServerPort=x", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry);
+    test::WriteFile(kConf, "[Application]\n[Config]\n");
+    test::LogCapture log;
+    const bool taken = *c.range == '\0';
+    EXPECT_EQ(ApplyConfigUpdate(c.entry), taken);
+    const std::string entry = c.entry, value = entry.substr(entry.find('=') + 1);
+    const std::string name = entry.substr(0, entry.find('='));
+    if (taken) {
+      EXPECT_NE(test::ReadFile(kConf).find(name.substr(name.find('/') + 1) + "=" + value + "\n"),
+                std::string::npos);
+    } else {
+      EXPECT_EQ(test::ReadFile(kConf), "[Application]\n[Config]\n");
+      EXPECT_TRUE(log.Has(kLogError, "Cannot write Config file Key " +
+                                         name.substr(name.find('/') + 1) + " - the value \"" +
+                                         value + "\" is not a whole number from " + c.range));
+    }
+  }
+}
+
+// One refused entry and nothing is written: the command can be mended and
+// run again. A misspelt key is written, with a warning on standard error.
+TEST_F(ConfigInitTest, UpdatesAreAllOrNothing) {
+  const std::string before = "[Application]\nServerName=srv\n";
+  test::WriteFile(kConf, before);
+  test::LogCapture log;
+  const std::vector<std::string> refused = {"LogLevel=debug", "Config/registrationinterval=1h",
+                                            "ServerNmae=x"};
+  EXPECT_FALSE(ApplyConfigUpdates(refused));
+  EXPECT_EQ(test::ReadFile(kConf), before);
+  EXPECT_TRUE(
+      log.Has(kLogError, "Config file " + kConf + " left unchanged - 1 of 3 updates refused"));
+
+  const std::vector<std::string> taken = {"ServerNmae=x", "Config/registrationinterval=60",
+                                          "LogLevel=debug", "loglevel=trace",
+                                          "Config/registrationinterval=120"};
+  testing::internal::CaptureStderr();
+  const bool written = ApplyConfigUpdates(taken);
+  const std::string stderr_text = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(written);
+  // One rewrite: the file before it is the .prev copy; the last entry of a key wins.
+  EXPECT_EQ(test::ReadFile(kConf + ".prev"), before);
+  EXPECT_EQ(test::ReadFile(kConf),
+            "[Application]\nLogLevel=trace\nServerNmae=x\nServerName=srv\n"
+            "\n[Config]\nregistrationinterval=120\n");
+  const std::string warning =
+      "Unknown Config File Key name ServerNmae specified in section [Application] - written as "
+      "given";
+  EXPECT_TRUE(log.Has(kLogWarn, warning));
+  EXPECT_NE(stderr_text.find(warning), std::string::npos) << stderr_text;
 }
 
 }  // namespace

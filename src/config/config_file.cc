@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <vector>
@@ -233,26 +234,54 @@ bool SetConfigInt(ConfigSection section, std::string_view key, int value) {
 }
 
 bool SetConfigStrings(ConfigSection section, std::span<const ConfigPair> pairs) {
-  if (pairs.empty()) return true;
-  // Every pair is applied to the text in memory, as one update after the
+  std::vector<ConfigEntry> entries;
+  entries.reserve(pairs.size());
+  for (const ConfigPair& pair : pairs) entries.push_back({section, pair.key, pair.value});
+  return SetConfigEntries(entries);
+}
+
+bool SetConfigEntries(std::span<const ConfigEntry> entries) {
+  if (entries.empty()) return true;
+  // Every entry is applied to the text in memory, as one update after the
   // other would have been, and the file is rewritten once.
-  std::vector<bool> applied(pairs.size(), false);
-  const bool rewritten = CheckSection(section) && RewriteConfig([&](std::string* content) {
-    for (size_t i = 0; i < pairs.size(); ++i) {
-      const ConfigPair& pair = pairs[i];
-      if (pair.key.empty() || !EntryWritable(pair.key, pair.value)) continue;
-      std::string ignored;
-      ConfigOp op = FindConfigValueInText(*content, section, pair.key, &ignored)
-                        ? ConfigOp::kReplace
-                        : ConfigOp::kInsert;
-      *content = RewriteConfigText(*content, op, section, pair.key, pair.value);
+  std::vector<bool> applied(entries.size(), false);
+  std::vector<bool> valid(entries.size(), false);
+  for (size_t i = 0; i < entries.size(); ++i) valid[i] = CheckSection(entries[i].section);
+  const bool rewritten = RewriteConfig([&](std::string* content) {
+    // Keys of sections the file lacks, kept apart so that each new section
+    // comes whole, its keys in the order given, rather than each key right
+    // under a header added for the first.
+    std::vector<std::pair<ConfigSection, std::vector<ConfigPair>>> added;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      const ConfigEntry& entry = entries[i];
+      if (!valid[i] || entry.key.empty() || !EntryWritable(entry.key, entry.value)) continue;
       applied[i] = true;
+      if (ConfigTextHasSection(*content, entry.section)) {
+        std::string ignored;
+        ConfigOp op = FindConfigValueInText(*content, entry.section, entry.key, &ignored)
+                          ? ConfigOp::kReplace
+                          : ConfigOp::kInsert;
+        *content = RewriteConfigText(*content, op, entry.section, entry.key, entry.value);
+        continue;
+      }
+      auto section = std::find_if(added.begin(), added.end(),
+                                  [&](const auto& s) { return s.first == entry.section; });
+      if (section == added.end()) section = added.insert(added.end(), {entry.section, {}});
+      auto same =
+          std::find_if(section->second.begin(), section->second.end(),
+                       [&](const ConfigPair& p) { return strEqualNoCase(p.key, entry.key); });
+      if (same != section->second.end())
+        same->value = entry.value;
+      else
+        section->second.push_back({entry.key, entry.value});
     }
+    for (const auto& [section, pairs] : added)
+      *content = AppendConfigSection(*content, section, pairs);
     return true;
   });
   bool all = true;
-  for (size_t i = 0; i < pairs.size(); ++i) {
-    LogUpdated(pairs[i].key, pairs[i].value, rewritten && applied[i]);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    LogUpdated(entries[i].key, entries[i].value, rewritten && applied[i]);
     all = all && rewritten && applied[i];
   }
   return all;

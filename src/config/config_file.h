@@ -38,8 +38,10 @@ enum class ConfigRead {
   kFailed,   ///< the file could not be read, or the request was invalid
 };
 
-/// One key and its value, for a change of several keys at once.
-struct ConfigPair {
+/// One key of one section and its value, for a change of keys of several
+/// sections at once.
+struct ConfigEntry {
+  ConfigSection section;
   std::string key;
   std::string value;
 };
@@ -87,6 +89,11 @@ bool SetConfigInt(ConfigSection section, std::string_view key, int value);
 /// the file for all of them, and the Info or Error line of each key. A pair
 /// that cannot be written is refused alone. True when all were written.
 bool SetConfigStrings(ConfigSection section, std::span<const ConfigPair> pairs);
+/// SetConfigStrings for entries of any sections, in one rewrite. The keys of
+/// a section the file lacks go into that section, added at the end
+/// (AppendConfigSection) in the order given, a later entry of the same key
+/// taking the place of an earlier one.
+bool SetConfigEntries(std::span<const ConfigEntry> entries);
 /// Deletes |key|; logs "Deleted Registry Key %s" and returns true on success.
 bool DeleteConfigKey(ConfigSection section, std::string_view key);
 

@@ -147,9 +147,21 @@ std::string RewriteConfigText(std::string_view content, ConfigOp op, ConfigSecti
   // end, rather than nowhere.
   if (op == ConfigOp::kInsert && !done && IsValidConfigSection(section) &&
       !ConfigTextHasSection(content, section)) {
-    out.append(SectionHeader(section)).append("\n");
-    out.append(key).append("=").append(value).append("\n");
+    const ConfigPair pair{std::string(key), std::string(value)};
+    return AppendConfigSection(out, section, std::span<const ConfigPair>(&pair, 1));
   }
+  return out;
+}
+
+std::string AppendConfigSection(std::string_view content, ConfigSection section,
+                                std::span<const ConfigPair> pairs) {
+  std::string out(content);
+  if (!out.empty() && out.back() != '\n') out.push_back('\n');
+  const bool ends_blank = out == "\n" || out.ends_with("\n\n");
+  if (!out.empty() && !ends_blank) out.push_back('\n');
+  out.append(SectionHeader(section)).append("\n");
+  for (const ConfigPair& pair : pairs)
+    out.append(pair.key).append("=").append(pair.value).append("\n");
   return out;
 }
 

@@ -14,6 +14,7 @@
 // it does not change byte for byte.
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,12 @@ enum class ConfigOp : int {
   kInsert = 0,
   kReplace = 1,
   kDelete = 2,
+};
+
+/// One key and its value, for a change of several keys at once.
+struct ConfigPair {
+  std::string key;
+  std::string value;
 };
 
 /// Longest piece of a line read at once, its line break included.
@@ -80,10 +87,17 @@ bool FindConfigValueInText(std::string_view content, ConfigSection section,
 
 /// |content| with one key inserted, replaced or deleted. Lines that are not
 /// changed are copied byte for byte; a last line without a line break gets
-/// one. A key inserted into a section the text lacks comes at the end, under
-/// a new header of that section.
+/// one. A key inserted into a section the text lacks comes at the end, in a
+/// new section of its own (AppendConfigSection).
 std::string RewriteConfigText(std::string_view content, ConfigOp op, ConfigSection section,
                               std::string_view key, std::string_view value);
+
+/// |content| with |section| added at its end, as in a new file: a blank
+/// line (unless the text already ends in one), the header, then one key
+/// line for each of |pairs|, in order. A last line without a line break
+/// gets one first.
+std::string AppendConfigSection(std::string_view content, ConfigSection section,
+                                std::span<const ConfigPair> pairs);
 
 /// Why |key| = |value| cannot be written as a line that reads back as the
 /// same key and value, or "" when it can.

@@ -97,13 +97,30 @@ TEST(ConfigTextTest, Rewrites) {
        "# comment\n[Application]\n[Config]\nServerProbed=0\nShared=config\n"
        "[ServiceScan]\nzelexecd=\n"},
       {"missing section added at the end", ConfigOp::kInsert, ConfigSection::kDeviceInfo, "devdn",
-       "x", kFile + "[DeviceInfo]\ndevdn=x\n"},
+       "x", kFile + "\n[DeviceInfo]\ndevdn=x\n"},
       {"missing key changes nothing", ConfigOp::kReplace, ConfigSection::kApplication, "none", "x",
        kFile},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(RewriteConfigText(kFile, c.op, c.section, c.key, c.value), c.expected);
+  }
+}
+
+TEST(ConfigTextTest, AppendedSectionIsSetApartByOneBlankLine) {
+  const ConfigPair pairs[] = {{"b", "2"}, {"a", ""}};
+  struct {
+    const char* content;
+    const char* expected;
+  } cases[] = {
+      {"", "[Config]\nb=2\na=\n"},
+      {"\n", "\n[Config]\nb=2\na=\n"},
+      {"[Application]\nx=1", "[Application]\nx=1\n\n[Config]\nb=2\na=\n"},
+      {"[Application]\nx=1\n\n", "[Application]\nx=1\n\n[Config]\nb=2\na=\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    EXPECT_EQ(AppendConfigSection(c.content, ConfigSection::kConfig, pairs), c.expected);
   }
 }
 

@@ -355,6 +355,67 @@ TEST_F(AgentInstallFlowTest, FailuresAreToldAndTheDirectoryStays) {
   }
 }
 
+void StopOnSignal(int) { RequestStop(); }
+
+// A stop of the service while an agent command runs: the command is left to
+// finish, and the server and the log learn that the service is stopping,
+// not that the command timed out.
+TEST_F(AgentInstallFlowTest, StopDuringACommandIsToldAsSuch) {
+  struct sigaction action = {}, previous = {};
+  action.sa_handler = StopOnSignal;
+  ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+  // The command asks this process to stop, as -stop would, and runs on
+  // for longer than the wait takes to look at the stop.
+  const std::string stop_and_run_on =
+      "kill -USR1 " + std::to_string(getpid()) + "; sleep 5";
+  const std::string interrupted = "Command interrupted - the KESTA-DUSK service is stopping";
+  struct Case {
+    const char* name;
+    std::function<void(AgentInstallFlowTest&, const std::string&)> setup;
+    std::string failure;
+    bool installed;
+  };
+  const Case cases[] = {
+      {"install command",
+       [](auto& t, const std::string& body) { t.files_[0].second += "\n" + body; },
+       "Agent Install Command Failed - " + interrupted, false},
+      {"post-install command",
+       [](auto& t, const std::string& body) {
+         t.files_[2].second =
+             test::RecorderScript(t.layout_, "[ \"$1\" = -configure ] && { " + body + "; }");
+       },
+       "KESTA Post Install Config Failed - " + interrupted, false},
+      {"initial connect",
+       [](auto& t, const std::string& body) {
+         t.files_[2].second =
+             test::RecorderScript(t.layout_, "[ \"$1\" = -connect ] && { " + body + "; }");
+       },
+       "KESTA Initial Connect Command Failed - " + interrupted, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetDevice();
+    c.setup(*this, stop_and_run_on);
+    Publish();
+    test::LogCapture log;
+    EXPECT_EQ(Install(Request()), c.installed);
+    ClearStopRequest();
+    EXPECT_TRUE(log.Has(kLogError, c.failure)) << testing::PrintToString(log.messages());
+    const std::vector<std::string>& events = reporter_.events;
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[2], test::FailureEvent(c.failure));
+    EXPECT_EQ(events.back(), c.installed ? "agentinstalled|" : test::FailureEvent(c.failure));
+    for (const std::string& message : log.messages())
+      EXPECT_EQ(message.find("timed out"), std::string::npos) << message;
+    // Left running; ended here so that the next install may run.
+    ASSERT_EQ(AbandonedCommands().size(), 1u);
+    kill(AbandonedCommands().front(), SIGKILL);
+    for (int i = 0; i < 100 && AbandonedCommandRunning(); ++i) usleep(20 * 1000);
+    ASSERT_FALSE(AbandonedCommandRunning());
+  }
+  sigaction(SIGUSR1, &previous, nullptr);
+}
+
 TEST_F(AgentInstallFlowTest, NoInstallWhileAnAbandonedCommandRuns) {
   Publish();
   // A stop makes the command's wait give up at once; it goes on running.

@@ -219,8 +219,15 @@ bool ExecCommand(std::string_view command, std::string_view output_file,
         return false;
       }
     }
+    // A stop is told apart from the time-out: the server and the log must
+    // not read that the command took too long when the service went away.
+    if (StopRequested()) {
+      child.Abandon();
+      *result = kExecStopped;
+      return false;
+    }
     const Clock::time_point now = Clock::now();
-    if (StopRequested() || now >= give_up) {
+    if (now >= give_up) {
       child.Abandon();
       *result = kExecTimedOut;
       return false;
@@ -249,6 +256,8 @@ std::string ExecResultText(ExecResult code) {
       return "Command specified timed out";
     case kExecTerminated:
       return "Command was terminated";
+    case kExecStopped:
+      return strFormat("Command interrupted - %s", kStoppingReason);
     default:
       return strFormat("Exit Code: %d", code);
   }

@@ -32,10 +32,13 @@ inline constexpr ExecResult kExecError = -1;
 inline constexpr ExecResult kExecForkFailed = -2;
 /// The command line is empty, or too long to be run whole.
 inline constexpr ExecResult kExecBadCommand = -3;
-/// The time-out passed (or the service is stopping) before the command ended.
+/// The time-out passed before the command ended.
 inline constexpr ExecResult kExecTimedOut = -4;
 /// A signal ended the command.
 inline constexpr ExecResult kExecTerminated = -5;
+/// The service is stopping: the wait was given up before the command ended
+/// or its time-out passed.
+inline constexpr ExecResult kExecStopped = -6;
 
 /// Longest shell line, the command and its redirections together, counting
 /// a terminating NUL. A longer one is refused rather than cut, since a cut
@@ -63,9 +66,10 @@ std::string ExecShellLine(std::string_view command, std::string_view output_file
 /// the child's end: true with |*result| = the exit status as soon as it
 /// exits by itself; false with kExecTerminated when a signal ended it; false
 /// with kExecTimedOut once |timeout| and one command_poll interval
-/// (util/timings.h) have passed (0 = no time-out), or as soon as a stop is
-/// requested (stop_request.h; within a second at most) — the command then
-/// goes on running and is abandoned; false with kExecBadCommand for an
+/// (util/timings.h) have passed (0 = no time-out), or with kExecStopped as
+/// soon as a stop is requested (stop_request.h; within a second at most) —
+/// the command then goes on running and is abandoned; false with
+/// kExecBadCommand for an
 /// empty command or a line of kExecLineCapacity bytes or more (nothing is
 /// forked), kExecForkFailed, or kExecError when waiting fails. |result| may
 /// be null. Logs nothing itself apart from the child's line.
@@ -75,7 +79,8 @@ bool ExecCommand(std::string_view command, std::string_view output_file,
 
 /// "No Error", "Exec Error", "Could not create child process", "Bad command
 /// specified", "Command specified timed out", "Command was terminated" for 0
-/// to -5; "Exit Code: %d" for any other code.
+/// to -5; "Command interrupted - the KESTA-DUSK service is stopping" for
+/// kExecStopped; "Exit Code: %d" for any other code.
 std::string ExecResultText(ExecResult code);
 
 /// Collects the exit of every abandoned command that has ended, logging

@@ -86,8 +86,9 @@ TEST(ExecCommandTest, ResultTexts) {
                {-3, "Bad command specified"},
                {-4, "Command specified timed out"},
                {-5, "Command was terminated"},
+               {-6, "Command interrupted - the KESTA-DUSK service is stopping"},
                {3, "Exit Code: 3"},
-               {-6, "Exit Code: -6"},
+               {-7, "Exit Code: -7"},
                {255, "Exit Code: 255"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
@@ -251,7 +252,7 @@ TEST(ExecCommandTest, StopSignalEndsTheWaitAtOnce) {
   ClearStopRequest();
   sigaction(SIGUSR1, &previous, nullptr);
   EXPECT_FALSE(ok);
-  EXPECT_EQ(result, kExecTimedOut);
+  EXPECT_EQ(result, kExecStopped);
   EXPECT_LT(waited, 0.8);
   for (int i = 0; i < 50 && AbandonedCommandRunning(); ++i)
     std::this_thread::sleep_for(milliseconds(100));
@@ -265,7 +266,7 @@ TEST(ExecCommandTest, PendingStopEndsTheWaitAtOnce) {
   bool ok = ExecCommand("sleep 1", "", "", false, seconds(120), &result);
   ClearStopRequest();
   EXPECT_FALSE(ok);
-  EXPECT_EQ(result, kExecTimedOut);
+  EXPECT_EQ(result, kExecStopped);
   EXPECT_LT(SecondsSince(start), 0.9);
   ASSERT_EQ(AbandonedCommands().size(), 1u);
   pid_t pid = AbandonedCommands()[0];

@@ -44,12 +44,16 @@ bool CheckListedFile(PartialFile& file, const McflFile& expected, const std::str
                           path, static_cast<long long>(size),
                           static_cast<long long>(expected.size)));
   }
+  // The digest was taken while the file arrived; its lines are those of
+  // the digest of a file, never echoed to the console.
+  LogMessage(kLogTrace, "MD5Digest: filename=%s", local.c_str());
+  LogMessage(kLogDebug, "Calculating MD5 of file \"%s\" ...", local.c_str());
   const std::string digest = file.DigestHex();
   if (digest.empty()) {
     return MediaFail(error_text, kLogError, console,
                 strFormat("Failed to generate MD5 for file %s", path));
   }
-  LogMessage(kLogDebug | echo, "MD5 of \"%s\" = \"%s\"", local.c_str(), digest.c_str());
+  LogMessage(kLogDebug, "MD5 of \"%s\" = \"%s\"", local.c_str(), digest.c_str());
   if (digest != expected.md5) {
     LogMessage(kLogDebug | echo, "File \"%s\" Calculated MD5 = \"%s\"", path, digest.c_str());
     LogMessage(kLogDebug | echo, "File \"%s\"       MCFL MD5 = \"%s\"", path,
@@ -125,8 +129,6 @@ bool DownloadFileFromServer(const MediaDownloadRequest& request, MediaSource& so
     return false;
 
   const bool replacing = NameTaken(local);
-  if (replacing && overwrite)
-    LogMessage(kLogDebug | MediaEcho(console), "Deleting previous copy of %s", local.c_str());
   if (!file.Commit(overwrite)) {
     int err = errno;
     if (err == EEXIST && !overwrite) {

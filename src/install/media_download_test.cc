@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,7 @@
 #include "support/loopback_peer.h"
 #include "support/short_timings.h"
 #include "support/test_util.h"
+#include "util/stop_request.h"
 #include "util/timings.h"
 
 namespace dusk {
@@ -180,6 +183,42 @@ TEST_F(MediaDownloadTest, WholeListWithOptionsModesAndProgress) {
       "Created directory " + target_ + "/lib/sub/dir",
   };
   for (const std::string& line : lines) EXPECT_TRUE(log.Has(line)) << line;
+}
+
+// The lines of a listed file that replaces an older copy, in their order
+// and at their levels; the digest's lines stay out of the console.
+TEST_F(MediaDownloadTest, ReplacedListedFileTellsItsStepsInOrder) {
+  const std::string content = "agent\n", local = target_ + "/f.bin";
+  Publish("f.bin", content);
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("f.bin", content, 0));
+  test::WriteFile(local, "old");
+  LogLevel(kLogTrace);
+  test::LogCapture log;
+  // With the log file open, only the echoed lines reach standard output.
+  test::TempDir log_dir;
+  ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir.path()));
+  testing::internal::CaptureStdout();
+  const bool ok = Download("/media/MediaContent.mcfl", true, nullptr, true);
+  const std::string console = testing::internal::GetCapturedStdout();
+  LogFileClose();
+  ASSERT_TRUE(ok) << error_;
+  const std::pair<int, std::string> steps[] = {
+      {kLogInfo, "Initiating File Download /media/f.bin -> " + local},
+      {kLogDebug, "Deleting previous copy of " + local},
+      {kLogDebug, "Downloaded (6) bytes to file " + local},
+      {kLogTrace, "MD5Digest: filename=" + local},
+      {kLogDebug, "Calculating MD5 of file \"" + local + "\" ..."},
+      {kLogDebug, "MD5 of \"" + local + "\" = \"" + Md5Of(content) + "\""},
+  };
+  const auto& lines = log.lines();
+  auto at = lines.begin();
+  for (const auto& step : steps) {
+    at = std::find(at, lines.end(), step);
+    EXPECT_NE(at, lines.end()) << step.second;
+  }
+  EXPECT_NE(console.find("Deleting previous copy of " + local), std::string::npos);
+  EXPECT_EQ(console.find("MD5"), std::string::npos) << console;
+  EXPECT_EQ(test::ReadFile(local), content);
 }
 
 TEST_F(MediaDownloadTest, EveryCheckFailsWithItsText) {
@@ -395,6 +434,36 @@ TEST_F(MediaDownloadTest, UnreachableOrSilentServers) {
   EXPECT_EQ(error_, "Failed to download file /media/f.bin from " + Server() +
                         " - Connection ended after 50000 of 100000 bytes");
   EXPECT_TRUE(Listing(target_).empty());
+}
+
+// A stop of the service cuts a transfer short, pending before it begins or
+// coming while the body arrives: the text says so, not that the server or
+// the connection failed.
+TEST_F(MediaDownloadTest, StopEndsTheTransferWithItsOwnText) {
+  Publish("f.bin", std::string(100000, 'x'));
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" +
+                                   Entry("f.bin", std::string(100000, 'x'), 644));
+  server_.SetFaults("/media/f.bin stall-halfway");
+  const std::string interrupted = "Download of file /media/f.bin from " + Server() +
+                                  " interrupted - the KESTA-DUSK service is stopping";
+  for (bool pending : {true, false}) {
+    SCOPED_TRACE(pending ? "pending" : "while the body arrives");
+    std::filesystem::remove_all(target_);
+    const size_t before = server_.requests().size();
+    if (pending) RequestStop();
+    std::thread stopper([&] {
+      if (!pending && server_.WaitForRequests(before + 2, std::chrono::seconds(10)))
+        RequestStop();
+    });
+    test::LogCapture log;
+    EXPECT_FALSE(Download(pending ? "/media/f.bin" : "/media/MediaContent.mcfl"));
+    stopper.join();
+    ClearStopRequest();
+    EXPECT_EQ(error_, interrupted);
+    EXPECT_TRUE(log.Has(kLogInfo, interrupted));
+    EXPECT_EQ(Listing(target_), pending ? std::vector<std::string>{}
+                                        : std::vector<std::string>{"MediaContent.mcfl"});
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "http/http_session.h"
 #include "install/install_report.h"
 #include "util/files.h"
+#include "util/stop_request.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -48,6 +49,15 @@ bool TakeUrlMediaPath(MediaSource& source, const std::string& file_path, bool co
   return true;
 }
 
+/// The failure of a transfer that a stop of the service cut short: neither
+/// the server nor the connection failed.
+bool DownloadStopped(std::string* error_text, bool console, const std::string& url,
+                     const std::string& server) {
+  return MediaFail(error_text, kLogInfo, console,
+                   strFormat("Download of file %s from %s interrupted - %s", url.c_str(),
+                             server.c_str(), kStoppingReason));
+}
+
 }  // namespace
 
 bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
@@ -83,10 +93,14 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
   const std::string local = local_dir + "/" + file_path;
   LogMessage(kLogInfo | echo, "Initiating File Download %s -> %s", url.c_str(), local.c_str());
 
-  // The previous copy is replaced only once the new one is complete; one
-  // that no file can replace fails the download before anything is made.
+  // The previous copy is replaced only once the new one is complete and
+  // checked, but it is told here, where the replacement begins; one that no
+  // file can replace fails the download before anything is made.
   struct stat st;
-  if (lstat(local.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool previous = lstat(local.c_str(), &st) == 0;
+  if (previous)
+    LogMessage(kLogDebug | echo, "Deleting previous copy of %s", local.c_str());
+  if (previous && S_ISDIR(st.st_mode)) {
     return MediaFail(error_text, kLogError, console,
                 strFormat("Failed to download file %s - Could not Delete local copy %s",
                           file_path.c_str(), local.c_str()));
@@ -102,6 +116,7 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
   int connected = HttpConnect(http, source.server.host, source.server.portNumber);
   if (connected != 0) {
     file->Discard();
+    if (StopRequested()) return DownloadStopped(error_text, console, url, server);
     return MediaFail(error_text, kLogInfo, console,
                 strFormat("Failed to initiate download of file %s from %s - %s", url.c_str(),
                           server.c_str(), HttpErrorText(connected)));
@@ -117,6 +132,7 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
                   strFormat("Could not download file %s from KESTA Server %s - File not found",
                             url.c_str(), server.c_str()));
     }
+    if (StopRequested()) return DownloadStopped(error_text, console, url, server);
     return MediaFail(error_text, kLogInfo, console,
                 strFormat("Failed to initiate download of file %s from %s - %s", url.c_str(),
                           server.c_str(), HttpErrorText(status)));
@@ -156,6 +172,7 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
     if (received < length) {
       HttpClose(http);
       file->Discard();
+      if (StopRequested()) return DownloadStopped(error_text, console, url, server);
       return MediaFail(error_text, kLogError, console,
                   strFormat("Failed to download file %s from %s - Connection ended after "
                             "%lld of %d bytes",

@@ -9,6 +9,7 @@
 #include "install/working_directory.h"
 #include "log/log.h"
 #include "util/files.h"
+#include "util/stop_request.h"
 #include "util/strings.h"
 #include "util/timings.h"
 
@@ -126,6 +127,12 @@ void RunScheduledInitialConnect(const Layout& layout, InstallReporter& reporter)
   if (!FindAgentLocation(layout, nullptr)) return;
   std::string options;
   if (!GetScheduledInitialConnect(&options)) return;
+  // Started now, it would be abandoned at once; the key stays for the next
+  // start.
+  if (StopRequested()) {
+    LogMessage(kLogInfo, "Scheduled Initial Connect not started - %s", kStoppingReason);
+    return;
+  }
   RunInitialConnect(layout, reporter, options, false);
   ClearScheduledInitialConnect();
 }

@@ -59,7 +59,8 @@ bool ClearScheduledInitialConnect();
 /// At the service start: when the agent is installed in |layout| and an
 /// initial connect is waiting, runs it (no console echo, reporting to
 /// |reporter|) and removes it, whatever its result. A start without the
-/// agent leaves it waiting.
+/// agent, or with a stop pending (logged at Info "Scheduled Initial Connect
+/// not started - the KESTA-DUSK service is stopping"), leaves it waiting.
 void RunScheduledInitialConnect(const Layout& layout, InstallReporter& reporter);
 
 }  // namespace dusk

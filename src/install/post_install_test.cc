@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "config/config_defaults.h"
 #include "config/config_file.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
@@ -122,6 +123,8 @@ TEST_F(PostInstallTest, ScheduledInitialConnectRunsOnceAtAStartThatFindsTheAgent
   EXPECT_EQ(Scheduled(), "absent");
   EXPECT_TRUE(log.Has(kLogInfo, "Deleted Registry Key InitialConnect"));
   EXPECT_EQ(GetCwd(), cwd_.path());
+  // -confupdate knows the key, and does not warn of it as a misspelt one.
+  EXPECT_TRUE(IsKnownConfigKey(ConfigSection::kApplication, kInitialConnectKey));
 }
 
 }  // namespace

@@ -110,7 +110,8 @@ void LogMessageV(int level_and_flags, const char* format, va_list args) {
 
   const char* tag = LogTag(level);
   const bool to_stderr =
-      state.errors_to_stderr && (level == kLogError || level == kLogFatal);
+      (state.errors_to_stderr && (level == kLogError || level == kLogFatal)) ||
+      (level_and_flags & kLogStderrFlag) != 0;
   bool on_stdout = !state.file || echo || level == kLogFatal;
   if (state.file) {
     char stamp[64];

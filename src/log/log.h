@@ -26,8 +26,9 @@ inline constexpr size_t kLogMessageMax = 2046;
 inline constexpr char kLogFileName[] = "dusk.log";
 
 /// Writes one message. The low 8 bits of |level_and_flags| are the level
-/// (LogLevelValue), kLogConsoleFlag asks for a console copy. Fatal lines
-/// always reach the console as well. The log is also the sink of util's
+/// (LogLevelValue), kLogConsoleFlag asks for a console copy and
+/// kLogStderrFlag for a copy on standard error. Fatal lines always reach
+/// the console as well. The log is also the sink of util's
 /// Report from the start of the process (util/report.h).
 void LogMessage(int level_and_flags, const char* format, ...)
     __attribute__((format(printf, 2, 3)));

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "config/config_defaults.h"
+#include "config/config_file.h"
 #include "crypto/credentials.h"
 #include "crypto/protected_value.h"
 #include "log/log.h"
@@ -506,6 +508,12 @@ TEST_F(RexecAcceptTest, EarlyBytesDoNotShortenTheWait) {
   for (const std::string& message : log.messages())
     waits += message == "Awaiting for Rexec Parameter from KESTA Server h ...";
   EXPECT_EQ(waits, kRexecParameterPeeks - 1);
+}
+
+TEST(RexecPeersTest, KeysAreKnownToTheConfiguration) {
+  // -confupdate warns of a key it does not know as a misspelt one.
+  EXPECT_TRUE(IsKnownConfigKey(ConfigSection::kApplication, kAgentAllowedPeersKey));
+  EXPECT_TRUE(IsKnownConfigKey(ConfigSection::kApplication, kAgentPortKey));
 }
 
 TEST(RexecPeersTest, AllowedPeers) {

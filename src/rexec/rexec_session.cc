@@ -6,6 +6,14 @@
 
 namespace dusk {
 
+namespace {
+
+constexpr std::string_view kEventKind = "event";
+/// Room of a session line for its list, the line feed's byte kept aside.
+constexpr size_t kSessionListCapacity = kSessionLineCapacity - 1;
+
+}  // namespace
+
 RexecSession* CreateRexecSession(RexecSessionTable& sessions, RexecRequest& request) {
   for (RexecSession& session : sessions) {
     if (session.inUse) continue;
@@ -35,9 +43,8 @@ bool SendSessionResponse(RexecSession* session, bool use_error_socket,
 
 void SendSessionMessage(RexecSession* session, std::string_view text, std::string_view kind) {
   if (session == nullptr) return;
-  // The line feed needs its byte too.
   std::string line(kind);
-  TclListAppendElement(&line, kSessionLineCapacity - 1, text);
+  TclListAppendElement(&line, kSessionListCapacity, text);
   line.push_back('\n');
   SendSessionResponse(session, false, line);
 }
@@ -45,9 +52,13 @@ void SendSessionMessage(RexecSession* session, std::string_view text, std::strin
 void SendSessionEvent(RexecSession* session, std::string_view type, std::string_view text,
                       std::string_view field2, std::string_view field3,
                       std::string_view field4) {
-  const std::string record = BuildEventRecord(type, text, field2, field3, field4);
+  // The record is cut to what the line has room for: one too long for it
+  // would be dropped whole, and the server would get a bare "event".
+  const std::string record =
+      BuildEventRecord(type, text, field2, field3, field4,
+                       TclListElementRoom(kEventKind, kSessionListCapacity));
   LogMessage(kLogDebug, "Event: %s", record.c_str());
-  SendSessionMessage(session, record, "event");
+  SendSessionMessage(session, record, kEventKind);
 }
 
 }  // namespace dusk

@@ -59,8 +59,9 @@ bool SendSessionResponse(RexecSession* session, bool use_error_socket,
 void SendSessionMessage(RexecSession* session, std::string_view text, std::string_view kind);
 
 /// Logs "Event: RECORD" at Debug and sends the "event" line with the record
-/// of BuildEventRecord(|type|, |text|, |field2|, |field3|, |field4|). The
-/// Debug line is written for a null session too.
+/// of BuildEventRecord(|type|, |text|, |field2|, |field3|, |field4|), its
+/// data cut so that the whole line fits kSessionLineCapacity. The Debug line
+/// is written for a null session too.
 void SendSessionEvent(RexecSession* session, std::string_view type, std::string_view text,
                       std::string_view field2 = {}, std::string_view field3 = {},
                       std::string_view field4 = {});

@@ -71,6 +71,20 @@ TEST_F(SessionTest, EventLinesCarryTheRecord) {
   EXPECT_EQ(log.messages().size(), 4u);  // two Event lines, each with its Sent line
 }
 
+TEST_F(SessionTest, LongEventIsCutToFitTheLineWithItsNameAndTime) {
+  // Encoded, the text takes three times its length: far more than a line.
+  SendSessionEvent(session_, "installagentfailed", "Could not download " + std::string(600, '/'));
+  const std::string line = Received();
+  // Cut at a whole character's encoding, and only as far as the line needs.
+  ASSERT_TRUE(std::regex_match(
+      line,
+      std::regex("event [-T:Z0-9]{20}\\|installagentfailed\\|"
+                 "(Could\\+not\\+download\\+(%2f)+)\\|\n")))
+      << line;
+  EXPECT_LE(line.size(), kSessionLineCapacity);
+  EXPECT_GT(line.size(), kSessionLineCapacity - 6);
+}
+
 TEST_F(SessionTest, TextTooLongForTheLineIsDropped) {
   test::LogCapture log;
   SendSessionMessage(session_, std::string(1100, 'x'), "info");

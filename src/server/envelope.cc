@@ -7,6 +7,7 @@
 #include "server/server_connect.h"
 #include "util/attr_list.h"
 #include "util/program.h"
+#include "util/stop_request.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -27,6 +28,12 @@ std::string ApplicationValue(std::string_view key, std::string_view fallback) {
   std::string value(fallback);
   GetConfigString(ConfigSection::kApplication, key, &value);
   return value;
+}
+
+/// The exchange of the request |name| with |server|, as a line that tells
+/// of it names it.
+std::string RequestExchange(const std::string& name, const std::string& server) {
+  return name + " Request to KESTA Server " + server;
 }
 
 }  // namespace
@@ -69,7 +76,8 @@ bool sendKESTAServerRequest(const std::string& host, const std::string& port,
              server.c_str(), path.c_str());
 
   HttpSession session;
-  if (!ConnectToServer(session, host, port, server)) return false;
+  if (!ConnectToServer(session, host, port, server, RequestExchange(name, server)))
+    return false;
   return ExchangeServerRequest(session, server, request_name, body, capacity, device_dn);
 }
 
@@ -85,8 +93,12 @@ bool ExchangeServerRequest(HttpSession& session, const std::string& server,
   bool sent = HttpSendRequest(session, kHttpPost, path, *body);
   int status = HttpGetStatus(session);
   if (!sent || status != kHttpOk) {
-    LogMessage(kLogError, "Failed to Send %s Request to KESTA Server %s - %s", name.c_str(),
-               server.c_str(), HttpErrorText(status));
+    // Nothing failed when the service cut the exchange short.
+    if (StopRequested())
+      LogExchangeStopped(RequestExchange(name, server));
+    else
+      LogMessage(kLogError, "Failed to Send %s Request to KESTA Server %s - %s", name.c_str(),
+                 server.c_str(), HttpErrorText(status));
     HttpClose(session);
     return false;
   }

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "log/log.h"
 #include "support/loopback_peer.h"
 #include "support/short_timings.h"
 #include "support/test_util.h"
+#include "util/stop_request.h"
 #include "util/timings.h"
 #include "util/attr_list.h"
 
@@ -220,6 +223,31 @@ TEST_F(EnvelopeTest, FullBodyIsSentWithoutTheDn) {
                       "Buffer full, skipping."));
   ASSERT_EQ(server.requests().size(), 1u);
   EXPECT_NE(server.requests()[0].find("\r\n\r\n" + body), std::string::npos);
+}
+
+TEST_F(EnvelopeTest, StopEndsTheExchangeWithItsOwnLine) {
+  test::LoopbackPeer server;
+  server.SetFaults("* stall");
+  const std::string port = std::to_string(server.port());
+  const std::string server_text = "127.0.0.1:" + port;
+  std::thread stopper([&] {
+    if (server.WaitForRequests(1, std::chrono::seconds(10))) RequestStop();
+  });
+  std::string body = "hostname pc01";
+  std::string dn = "cn=kept";
+  test::LogCapture log;
+  EXPECT_FALSE(
+      sendKESTAServerRequest("127.0.0.1", port, "Status", &body, kTclListCapacity, &dn));
+  stopper.join();
+  ClearStopRequest();
+  EXPECT_EQ(dn, "cn=kept");
+  std::vector<std::string> info_and_errors;
+  for (const auto& [level, message] : log.lines())
+    if (level <= kLogInfo) info_and_errors.push_back(message);
+  EXPECT_EQ(info_and_errors,
+            ExpectedLines("Status", server_text, "/proc/vmp/status",
+                          {"Status Request to KESTA Server " + server_text +
+                           " stopped - the KESTA-DUSK service is stopping"}));
 }
 
 TEST_F(EnvelopeTest, RequestsThatNeverLeave) {

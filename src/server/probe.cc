@@ -4,6 +4,7 @@
 #include "http/http_session.h"
 #include "log/log.h"
 #include "server/server_connect.h"
+#include "util/stop_request.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -22,13 +23,17 @@ bool _probeKESTAServer(const std::string& host, const std::string& port,
   LogMessage(kLogTrace, "_probeKESTAServer: host=%s port=%s", host.c_str(), port.c_str());
   LogMessage(kLogInfo, "Probing KESTA Server %s @ URL %s ...", server.c_str(), url.c_str());
 
+  const std::string exchange = "Probe of KESTA Server " + server;
   HttpSession session;
-  if (!ConnectToServer(session, host, port, server, failure)) return false;
+  if (!ConnectToServer(session, host, port, server, exchange, failure)) return false;
   bool sent = HttpSendRequest(session, kHttpGet, kProbePath);
   int status = HttpGetStatus(session);
   if (!sent || status != kHttpOk) {
+    // The server is not unavailable when the service cut the wait for it.
     const std::string text =
-        strFormat("KESTA Server %s Not Available - %s", server.c_str(), HttpErrorText(status));
+        StopRequested()
+            ? ExchangeStoppedText(exchange)
+            : strFormat("KESTA Server %s Not Available - %s", server.c_str(), HttpErrorText(status));
     LogMessage(kLogInfo, "%s", text.c_str());
     if (failure != nullptr) *failure = text;
     HttpClose(session);

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/loopback_peer.h"
 #include "support/test_util.h"
+#include "util/stop_request.h"
 
 namespace dusk {
 namespace {
@@ -88,6 +91,31 @@ TEST(ProbeTest, RefusedConnection) {
                 "WebService.Name=AuthenticateUser&Response.Format=Text&getauthds=true ...",
                 "KESTA Server 127.0.0.1:1 Not Available - Cannot connect to host\n\n",
             }));
+}
+
+// A stop pending before the probe begins, or coming while the server holds
+// its answer back: the server is not reported unavailable.
+TEST(ProbeTest, StopEndsTheProbeWithItsOwnLine) {
+  for (bool pending : {true, false}) {
+    SCOPED_TRACE(pending ? "pending" : "while the server holds the answer");
+    test::LoopbackPeer server;
+    server.SetFaults("* stall");
+    const std::string server_text = "127.0.0.1:" + std::to_string(server.port());
+    if (pending) RequestStop();
+    std::thread stopper([&] {
+      if (!pending && server.WaitForRequests(1, std::chrono::seconds(10))) RequestStop();
+    });
+    test::LogCapture log;
+    std::string zone = "kept";
+    EXPECT_FALSE(_probeKESTAServer("127.0.0.1", std::to_string(server.port()), &zone));
+    stopper.join();
+    ClearStopRequest();
+    EXPECT_EQ(zone, "kept");
+    ASSERT_EQ(log.messages().size(), 2u);
+    EXPECT_EQ(log.messages()[1], "Probe of KESTA Server " + server_text +
+                                     " stopped - the KESTA-DUSK service is stopping");
+    EXPECT_EQ(server.requests().size(), pending ? 0u : 1u);
+  }
 }
 
 TEST(ProbeTest, PortThatIsNoNumber) {

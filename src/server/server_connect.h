@@ -19,10 +19,20 @@ inline constexpr size_t kServerAnswerBodyMax = 64 * 1024;
 /// than this. On failure logs "KESTA Server %s Not Available - %s" (with
 /// |server|, the host:port text, and the client's reason) followed by two
 /// empty lines, puts that text (without them) into |failure| when given,
-/// and returns false.
+/// and returns false; when a stop cut the connect short it logs
+/// ExchangeStoppedText(|exchange|) instead, and that is the failure.
 bool ConnectToServer(HttpSession& session, const std::string& host,
                      const std::string& port, const std::string& server,
-                     std::string* failure = nullptr);
+                     const std::string& exchange, std::string* failure = nullptr);
+
+/// "|exchange| stopped - the KESTA-DUSK service is stopping", for an
+/// exchange ("Probe of KESTA Server HOST:PORT", "Register Request to KESTA
+/// Server HOST:PORT") that a stop of the service cut short: the server did
+/// not fail, the service went away.
+std::string ExchangeStoppedText(const std::string& exchange);
+
+/// Logs ExchangeStoppedText(|exchange|) at Info.
+void LogExchangeStopped(const std::string& exchange);
 
 }  // namespace dusk
 

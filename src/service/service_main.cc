@@ -164,6 +164,9 @@ ServiceStep RunServicePass(ServiceContext& context) {
     // Nothing talks to the server before it has answered a probe once; the
     // schedule may also give up and end the service.
     LoadServerProbed(&state.probe);
+    // A stop that came before the pass: no exchange is begun only to be
+    // cut short at once and logged as a failure.
+    if (StopRequested()) return ServiceStep::kContinue;
     if (!ProbeServerOnSchedule(context, now)) return ServiceStep::kShutdown;
 
     // A stop cuts the exchange under way short; the rest of the pass is not

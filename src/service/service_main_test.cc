@@ -6,11 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include "config/config_file.h"
 #include "log/log.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
+#include "support/install_test_agent.h"
 #include "support/test_layout.h"
 #include "support/test_util.h"
+#include "util/stop_request.h"
 
 namespace dusk {
 namespace {
@@ -329,6 +332,36 @@ TEST_F(ServiceLoopTest, ShutdownUnregistersOnlyFromAServerThatAnswered) {
     EXPECT_EQ(server_.calls, probed ? std::vector<std::string>{"0 UnRegister"}
                                     : std::vector<std::string>{});
     EXPECT_EQ(log.messages(), std::vector<std::string>{"Service Shutdown"});
+  }
+}
+
+// A stop that comes before the first pass (during the start delay): the
+// waiting initial connect is not started and stays waiting, nothing is
+// probed or sent, and a server probed at an earlier start is still told
+// that the device goes away.
+TEST_F(ServiceLoopTest, StopBeforeTheFirstPassBeginsNothing) {
+  test::LayOutAgent(layout_, {"zelexecd", "zelskman"});
+  for (const char* probed : {"0", "1"}) {
+    SCOPED_TRACE(probed);
+    WriteConf(std::string("serverprobed=") + probed + "\n", "InitialConnect=-connect\n");
+    server_ = FakeServer(clock_);
+    NewContext();
+    RequestStop();
+    test::LogCapture log;
+    ServiceInit(context_);
+    const ServiceStep step = RunServicePass(context_);
+    FinishService(context_);  // forgets the stop, as the shutdown does
+    EXPECT_EQ(step, ServiceStep::kContinue);
+    EXPECT_TRUE(log.Has(kLogInfo,
+                        "Scheduled Initial Connect not started - the KESTA-DUSK service is "
+                        "stopping"));
+    EXPECT_TRUE(test::AgentCalls(layout_).empty());
+    std::string waiting;
+    ReadConfigValue(ConfigSection::kApplication, "InitialConnect", &waiting);
+    EXPECT_EQ(waiting, "-connect");
+    EXPECT_TRUE(server_.probe_offsets.empty());
+    EXPECT_EQ(server_.calls, *probed == '1' ? std::vector<std::string>{"0 UnRegister"}
+                                            : std::vector<std::string>{});
   }
 }
 

@@ -73,6 +73,12 @@ bool TclListAppendElement(std::string* list, size_t capacity, std::string_view e
   return true;
 }
 
+size_t TclListElementRoom(std::string_view list, size_t capacity) {
+  // Fits: the list's own rule (three bytes beyond the element) is the
+  // stricter of the two for an element written as it is.
+  return capacity > list.size() + 3 ? capacity - list.size() - 3 : 0;
+}
+
 bool AttrsMatch(const AttrTable& a, const AttrTable& b,
                 std::span<const std::string_view> names, std::string* differences) {
   Report(kLogTrace, "DevicesMatch:");

@@ -57,6 +57,10 @@ bool TclListAppendAttr(std::string* list, size_t capacity, std::string_view name
 /// full, skipping.`, when it would not fit; |list| is then unchanged.
 bool TclListAppendElement(std::string* list, size_t capacity, std::string_view element);
 
+/// The longest element that TclListAppendElement takes after |list| within
+/// |capacity|, for an element that needs no quoting (TclElementNeedsQuoting).
+size_t TclListElementRoom(std::string_view list, size_t capacity);
+
 /// Compares |a| and |b| over |names| (up to the first empty name); a
 /// missing attribute counts as empty and values compare exactly. True when
 /// all agree. |differences| receives the differing names, blank-separated.

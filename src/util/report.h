@@ -24,6 +24,9 @@ enum LogLevelValue : int {
 
 /// Added to a level: the line is also echoed to standard output.
 inline constexpr int kLogConsoleFlag = 256;
+/// Added to a level: the line also goes to standard error, where a script
+/// or an administrator looks for what went wrong, whatever its level.
+inline constexpr int kLogStderrFlag = 512;
 
 /// Receives one line: the level with its flags, and the printf format with
 /// its arguments.

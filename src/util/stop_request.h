@@ -13,6 +13,11 @@ namespace dusk {
 /// How often a wait looks at the stop request, at the longest.
 inline constexpr int kStopCheckIntervalMs = 1000;
 
+/// Why work was cut short by a stop, for the line that tells so (after the
+/// words naming what was cut): the log and the server learn that nothing
+/// failed or timed out, the service went away.
+inline constexpr char kStoppingReason[] = "the KESTA-DUSK service is stopping";
+
 /// Marks a stop as pending. Async-signal-safe.
 void RequestStop();
 

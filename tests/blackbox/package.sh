@@ -1,10 +1,11 @@
 # The Debian package: what scripts/package builds, what lintian and systemd
 # say of it, its man page, and its life in a scratch root: install, upgrade,
-# a failed and a repaired configuration, remove and purge, where systemd
-# runs the machine (its tools stubbed) and where it does not (the service
-# itself runs in the scratch root). dpkg works on the scratch root's own
-# database only and runs the maintainer scripts chrooted there, so the
-# machine's packages are never touched.
+# a failed and a repaired configuration, a configuration of the server's
+# name alone completed, remove and purge, where systemd runs the machine
+# (its tools stubbed) and where it does not (the service itself runs in the
+# scratch root). dpkg works on the scratch root's own database only and runs
+# the maintainer scripts chrooted there, so the machine's packages are never
+# touched.
 . "$(dirname "$0")/lib/common.sh"
 
 command -v dpkg-deb >/dev/null || skip "dpkg-deb is missing"
@@ -197,14 +198,18 @@ expect_eq "$(tail -1 <<< "$calls")" "deb-systemd-invoke start dusk.service" "las
 expect_contains "$out" "dusk: stopping the service; it unregisters the device first" "the upgrade's stop"
 
 stage "failed configuration"
-# Without the [Config] header -confinit fails: dpkg must say so and leave
-# the package unconfigured, not pretend that it is installed.
-sed -i '/^\[Config\]$/d' "$RCONF"
+# A configuration that lacks a key and cannot be rewritten (a directory
+# stands where its previous version goes) fails -confinit: dpkg must say so
+# and leave the package unconfigured, not pretend that it is installed.
+sed -i '/^probeattemptlimit=/d' "$RCONF"
+rm -f "$RCONF.prev"
+mkdir -p "$RCONF.prev/in-the-way"
 scratch_dpkg -i "$new_deb"
 [ "$status" != 0 ] || fail "dpkg -i succeeded with a broken configuration"
 expect_contains "$out" "-confinit\" failed with status 252" "postinst failure"
 expect_contains "$out" "Failed to Initialize Configuration" "postinst shows what -confinit said"
 expect_eq "$(package_state)" iF "state after a failed configuration"
+rm -r "$RCONF.prev"
 
 stage "configuration completed"
 # Repaired but lacking two keys, the configuration is completed: the keys
@@ -222,6 +227,18 @@ expect_eq "$(grep -vx -e 'LogPath=.*' -e 'probeattemptlimit=.*' "$RCONF")" \
 # Without LogPath, -confinit logged beside the configuration.
 [ -f "$ROOT/etc/kesta/dusk/dusk.log" ] || fail "no dusk.log in /etc/kesta/dusk"
 [ ! -e "$ROOT/dusk.log" ] || fail "-confinit logged into /"
+
+stage "a configuration written before the package"
+# What an administrator may write first: the server's name alone. The
+# package completes it, every section added with its keys, the name kept.
+printf '[Application]\nServerName=enroll.example.net\n' > "$RCONF"
+scratch_dpkg -i "$new_deb"
+expect_eq "$status" 0 "dpkg -i status ($out)"
+expect_eq "$(package_state)" ii "state after completing a short configuration"
+grep -qx "ServerName=enroll.example.net" "$RCONF" || fail "ServerName lost: $(cat "$RCONF")"
+for line in "[Config]" "probeattemptlimit=3" "[DeviceInfo]" "devdn=" "[ServiceScan]" "zelsched="; do
+  grep -qxF "$line" "$RCONF" || fail "no $line in: $(cat "$RCONF")"
+done
 
 stage "remove"
 cp "$RCONF" /tmp/kesta/dusk.conf.before

@@ -1,6 +1,7 @@
 # Exchanges end, and a stop ends the service whatever the server does: an
 # endless answer to -probe, a probe the server never answers when -stop
-# comes, and an UnRegister the server stalls on the way out.
+# comes (logged as stopped, not as a server unavailable), and an UnRegister
+# the server stalls on the way out.
 set -euo pipefail
 . "$(dirname "$0")/lib/common.sh"
 enter_pid_namespace
@@ -43,6 +44,10 @@ wait_for_log "$LOG" "Probing KESTA Server 127.0.0.1:$PORT @ URL http://127.0.0.1
 # The peer has the probe and holds it: the service waits for the answer.
 wait_for_requests /proc/Zelmar $((probes + 1)) 10
 stop_within $STOP_CUT_LIMIT
+# The server did not fail: the service went away.
+log_has "$LOG" "Probe of KESTA Server 127.0.0.1:$PORT stopped - the KESTA-DUSK service is stopping" ||
+  fail "no line of the stopped probe: $(log_messages "$LOG" | tail -5)"
+[ "$(log_messages "$LOG" | grep -c "Not Available")" = 0 ] || fail "the server was called unavailable"
 
 stage "-stop while the server stalls the UnRegister"
 rm "$PEER_STATE/faults"

@@ -44,15 +44,35 @@ expect_contains "$err" " Error: Invalid command line argument -install" "stderr 
 grep -q "Error: KESTA-DUSK: Invalid command line argument -install" /etc/kesta/dusk/log/dusk.log \
   || fail "no Error line for -install"
 
-# Every entry is tried; one refused entry fails the command, on stderr too.
-run_dusk -confupdate LogLevel=debug -confupdate Config/probetimelimit=0 -confupdate Bogus/x=1
-expect_eq "$status" 1 "-confupdate status with an unknown section"
-expect_contains "$err" " Error: Unknown Config File Section name Bogus specified" "stderr of -confupdate"
+# Every entry is checked first; one refused entry fails the command, on
+# stderr too, and nothing is written: neither an unknown section, nor a
+# value the program would misread, nor more entries than it takes.
+before=$(cat $CONF)
+thirty_three=()
+for i in $(seq 33); do thirty_three+=(-confupdate "Config/registrationinterval=$i"); done
+while IFS='|' read -r what refusal entries; do
+  eval "run_dusk $entries"
+  expect_eq "$status" 1 "-confupdate status with $what"
+  expect_contains "$err" " Error: $refusal" "stderr of -confupdate with $what"
+  grep -qF "Error: KESTA-DUSK: $refusal" /etc/kesta/dusk/log/dusk.log || fail "no Error line for $what"
+  expect_eq "$(cat $CONF)" "$before" "dusk.conf after -confupdate with $what"
+done <<CASES
+an unknown section|Unknown Config File Section name Bogus specified|-confupdate LogLevel=debug -confupdate Config/probetimelimit=0 -confupdate Bogus/x=1
+a duration for seconds|Cannot write Config file Key registrationinterval - the value "1h" is not a whole number from 0 to 2147483647|-confupdate LogLevel=debug -confupdate Config/registrationinterval=1h
+a port out of range|Cannot write Config file Key AgentPort - the value "70000" is not a whole number from 1 to 65535|-confupdate AgentPort=70000
+33 entries|Maximum number of configuration updates (32) specified.|"\${thirty_three[@]}"
+CASES
+
+# All taken, in one rewrite; a key the program does not know is written
+# with a warning.
+run_dusk -confupdate LogLevel=debug -confupdate Config/probetimelimit=0 -confupdate ServerNmae=x
+expect_eq "$status" 0 "-confupdate status"
+expect_contains "$err" " Warn: Unknown Config File Key name ServerNmae specified in section [Application] - written as given" \
+  "stderr of -confupdate with an unknown key"
 grep -qx "LogLevel=debug" $CONF || fail "LogLevel not updated"
 grep -qx "probetimelimit=0" $CONF || fail "probetimelimit not updated"
-grep -q "Unknown Config File Section name Bogus specified" /etc/kesta/dusk/log/dusk.log \
-  || fail "no Error line for Bogus"
-grep -qx "probetimelimit=86400" $CONF.prev || fail "dusk.conf.prev does not hold the previous content"
+grep -qx "ServerNmae=x" $CONF || fail "ServerNmae not written"
+expect_eq "$(cat $CONF.prev)" "$before" "dusk.conf.prev"
 
 # A key that would read back as a header is refused, and the file is kept.
 before=$(cat $CONF)

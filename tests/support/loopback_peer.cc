@@ -23,6 +23,9 @@ namespace {
 
 /// Connections that may wait to be served while one is.
 constexpr int kBacklog = 16;
+/// How often WaitForRequests looks at the recorded requests: they are files
+/// of the peer's state, with no event to wait on.
+constexpr std::chrono::milliseconds kRequestLook(5);
 
 }  // namespace
 
@@ -114,6 +117,15 @@ std::vector<std::string> LoopbackPeer::requests() const {
   std::vector<std::string> requests;
   for (const std::string& name : names) requests.push_back(ReadFile(name));
   return requests;
+}
+
+bool LoopbackPeer::WaitForRequests(size_t count, std::chrono::milliseconds limit) const {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (requests().size() < count) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(kRequestLook);
+  }
+  return true;
 }
 
 }  // namespace dusk::test

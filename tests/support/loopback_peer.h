@@ -7,6 +7,8 @@
 // the registration requests and the files of a media directory, one
 // connection at a time, and records every request.
 
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,6 +36,10 @@ class LoopbackPeer {
   void WriteStateFile(const std::string& name, const std::string& bytes);
   /// Every request received so far, head and body as sent, in order.
   std::vector<std::string> requests() const;
+  /// Waits until |count| requests have been received, |limit| at most; false
+  /// when they have not. A request counts once it is read, before any fault
+  /// holds its answer back.
+  bool WaitForRequests(size_t count, std::chrono::milliseconds limit) const;
 
  private:
   struct Running;
