@@ -42,7 +42,12 @@ bool UninstallAgent(const Layout& layout, bool console) {
     return false;
   }
   if (!console) command += std::string(" ") + kUninstallSilentSwitch;
-  const std::string log_file = GetUninstallLogFile();
+  const std::string log_file = GetUninstallLogFile(layout);
+  std::string log_error;
+  if (!PrepareAgentLog(layout, kUninstallLogName, &log_error)) {
+    LogMessage(error_level, "%s", log_error.c_str());
+    return false;
+  }
   AttrTable placeholders(kUninstallPlaceholderSlots);
   placeholders.Set("UninstallCommand", kUninstallProgram);
   placeholders.Set("UninstallLogFile", log_file);
