@@ -189,9 +189,10 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
   const std::string hostname = GetAttrValue(record, "hostname", "", false);
   if (hostname.empty())
     return InstallFailed(reporter, kLogError, console, "Failed to get device hostname from Config");
-  const std::string install_log = GetInstallLogFile(layout);
+  const std::string log_dir = AgentLogDirectory(layout);
+  const std::string install_log = AgentLogPath(log_dir, kInstallLogName);
   std::string log_error;
-  if (!PrepareAgentLog(layout, kInstallLogName, &log_error))
+  if (!PrepareAgentLog(log_dir, kInstallLogName, &log_error))
     return InstallFailed(reporter, kLogError, console, log_error);
 
   AttrTable placeholders(kPlaceholderSlots);

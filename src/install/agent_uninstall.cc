@@ -42,9 +42,10 @@ bool UninstallAgent(const Layout& layout, bool console) {
     return false;
   }
   if (!console) command += std::string(" ") + kUninstallSilentSwitch;
-  const std::string log_file = GetUninstallLogFile(layout);
+  const std::string log_dir = AgentLogDirectory(layout);
+  const std::string log_file = AgentLogPath(log_dir, kUninstallLogName);
   std::string log_error;
-  if (!PrepareAgentLog(layout, kUninstallLogName, &log_error)) {
+  if (!PrepareAgentLog(log_dir, kUninstallLogName, &log_error)) {
     LogMessage(error_level, "%s", log_error.c_str());
     return false;
   }

@@ -23,16 +23,8 @@ std::string AgentLogPath(const std::string& directory, std::string_view name) {
   return path;
 }
 
-std::string GetInstallLogFile(const Layout& layout) {
-  return AgentLogPath(AgentLogDirectory(layout), kInstallLogName);
-}
-
-std::string GetUninstallLogFile(const Layout& layout) {
-  return AgentLogPath(AgentLogDirectory(layout), kUninstallLogName);
-}
-
-bool PrepareAgentLog(const Layout& layout, std::string_view name, std::string* error_text) {
-  const std::string directory = AgentLogDirectory(layout);
+bool PrepareAgentLog(const std::string& directory, std::string_view name,
+                     std::string* error_text) {
   const std::string path = directory + "/" + std::string(name);
   // One level, as the program's own log makes its directory.
   if (!FileExists(directory) && CreateDirectory(directory, kLogDirectoryMode))

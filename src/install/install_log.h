@@ -25,20 +25,16 @@ std::string AgentLogDirectory(const Layout& layout);
 /// since it goes into a shell line.
 std::string AgentLogPath(const std::string& directory, std::string_view name);
 
-/// AgentLogPath of AgentLogDirectory and kInstallLogName.
-std::string GetInstallLogFile(const Layout& layout);
-
-/// AgentLogPath of AgentLogDirectory and kUninstallLogName.
-std::string GetUninstallLogFile(const Layout& layout);
-
-/// Readies the log |name| in AgentLogDirectory for a command's output: the
-/// directory is made when missing (one level, kLogDirectoryMode, as the
-/// program's own log makes its directory), the file is opened as every log
-/// is (OpenLogFile: never through a link, made 0644, a found one no longer
-/// writable by others) and closed, for the command's shell to open the very
-/// file again. False, with |error_text| = "Could not open log file %s -
-/// %s", when it cannot be; logs nothing itself.
-bool PrepareAgentLog(const Layout& layout, std::string_view name, std::string* error_text);
+/// Readies the log |name| in |directory| (AgentLogDirectory) for a
+/// command's output: the directory is made when missing (one level,
+/// kLogDirectoryMode, as the program's own log makes its directory), the
+/// file is opened as every log is (OpenLogFile: never through a link, made
+/// 0644, a found one no longer writable by others) and closed, for the
+/// command's shell to open the very file again. False, with |error_text| =
+/// "Could not open log file %s - %s", when it cannot be; the failure is
+/// left to the caller to log.
+bool PrepareAgentLog(const std::string& directory, std::string_view name,
+                     std::string* error_text);
 
 }  // namespace dusk
 

@@ -149,6 +149,8 @@ bool DownloadFileFromServer(const MediaDownloadRequest& request, const TargetTre
   if (!dir) {
     if (check.refusal == DirectoryRefusal::kCannotCreate ||
         check.refusal == DirectoryRefusal::kCannotOpen) {
+      if (check.refusal == DirectoryRefusal::kCannotCreate)
+        LogMessage(kLogError, "Failed to create directory %s", check.path.c_str());
       return MediaFail(error_text, kLogError, console,
                   strFormat("Failed to download file %s - Could not create local directories",
                             local.c_str()));
