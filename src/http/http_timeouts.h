@@ -16,7 +16,8 @@
 //     slower is cut off, and the caller's size check sees the short body;
 //   - a session may also be given a limit for the whole exchange, from the
 //     connect to the last byte, which no phase may pass (the small answers
-//     of the server's own requests have one; a download has none);
+//     of the server's own requests have one; a media file has what is left
+//     of the media download's own limit);
 //   - a stop request of the service ends any wait within a second.
 //
 // The values are those of util/timings.h, taken when a session connects.

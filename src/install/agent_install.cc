@@ -21,6 +21,8 @@
 #include "util/strings.h"
 #include "util/text_encoding.h"
 #include "util/timings.h"
+#include "util/trusted_directory.h"
+#include "util/unique_fd.h"
 
 namespace dusk {
 
@@ -122,6 +124,14 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
       GetAttrValue(options, "-media", kDefaultAgentMedia, false) + "/" +
       GetAttrValue(options, "-contentlist", kDefaultContentList, false);
   reporter.Event(kEventCopyingAgent, "");
+  // Root runs what lands there: nobody else may have put anything into the
+  // media directory or be able to change it, from the check until the run.
+  DirectoryCheck check;
+  const UniqueFd media_fd = OpenTrustedDirectory(media_dir, &check);
+  if (!media_fd)
+    return InstallFailed(reporter, kLogError, console,
+                         strFormat("Media directory %s refused - %s", media_dir.c_str(),
+                                   DirectoryCheckText(check).c_str()));
   AgentMediaOptions media;
   {
     AttrTable media_options(kMediaOptionSlots);
@@ -129,6 +139,7 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
                                         .server = server,
                                         .remoteFilePath = remote_file_path,
                                         .targetDir = media_dir,
+                                        .trustedTargetFd = media_fd.get(),
                                         .console = console,
                                         .overwrite = true,
                                         .mediaOptions = &media_options};
@@ -144,9 +155,10 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
   }
 
   // Relative paths of the media (a package file named in the options) are
-  // taken from the media directory.
+  // taken from the media directory: the one checked, whatever its name
+  // leads to by now.
   WorkingDirectoryGuard directory;
-  if (!directory.ChangeTo(media_dir))
+  if (!directory.ChangeTo(media_fd.get(), media_dir))
     return InstallFailed(reporter, kLogError, console,
                          strFormat("Could not change directory to \"%s\"", media_dir.c_str()));
   const bool silent = strToBool(GetAttrValue(options, "-silent", "0", false));
@@ -177,7 +189,11 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
   const std::string hostname = GetAttrValue(record, "hostname", "", false);
   if (hostname.empty())
     return InstallFailed(reporter, kLogError, console, "Failed to get device hostname from Config");
-  const std::string install_log = GetInstallLogFile();
+  const std::string log_dir = AgentLogDirectory(layout);
+  const std::string install_log = AgentLogPath(log_dir, kInstallLogName);
+  std::string log_error;
+  if (!PrepareAgentLog(log_dir, kInstallLogName, &log_error))
+    return InstallFailed(reporter, kLogError, console, log_error);
 
   AttrTable placeholders(kPlaceholderSlots);
   placeholders.Set("RcsHost", GetAttrValue(options, "-rcshost", server.host, false));

@@ -1,8 +1,10 @@
 #include "install/agent_install.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -414,6 +416,99 @@ TEST_F(AgentInstallFlowTest, StopDuringACommandIsToldAsSuch) {
     ASSERT_FALSE(AbandonedCommandRunning());
   }
   sigaction(SIGUSR1, &previous, nullptr);
+}
+
+// Root runs what lands in the media directory: one that someone else
+// could have filled or could change is refused before anything is asked of
+// the server or written.
+TEST_F(AgentInstallFlowTest, UntrustedMediaDirectoriesInstallNothing) {
+  const std::string kesta = layout_.On("/tmp/kesta"), elsewhere = layout_.On("/elsewhere");
+  struct Case {
+    const char* name;
+    std::function<void()> setup;
+    std::string why;
+    bool needs_root = false;
+  };
+  const Case cases[] = {
+      {"link as the media directory",
+       [&] { std::filesystem::create_directory_symlink(elsewhere, media_dir_); },
+       media_dir_ + " is a symbolic link"},
+      {"world-writable on the way", [&] { chmod(kesta.c_str(), 0777); },
+       kesta + " is writable by group or others (mode 0777)"},
+      {"made by another user",
+       [&] { ASSERT_EQ(chown(kesta.c_str(), 65534, 65534), 0); },
+       kesta + " is owned by uid 65534", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.needs_root && geteuid() != 0) continue;
+    ResetDevice();
+    std::filesystem::create_directories(elsewhere);
+    Publish();
+    c.setup();
+    test::LogCapture log;
+    EXPECT_FALSE(Install(Request()));
+    chmod(kesta.c_str(), 0755);
+    ASSERT_EQ(chown(kesta.c_str(), geteuid(), getegid()), 0);
+    const std::string text = "Media directory " + media_dir_ + " refused - " + c.why;
+    EXPECT_TRUE(log.Has(kLogError, text));
+    EXPECT_EQ(reporter_.events,
+              (std::vector<std::string>{"copyingagent|", test::FailureEvent(text)}));
+    EXPECT_TRUE(server_->requests().empty());
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    EXPECT_TRUE(test::AgentCalls(layout_).empty());
+    test::RemoveTree(media_dir_);
+  }
+}
+
+// The install log has an absolute path (the default log directory without
+// LogPath; a bare name would land in the media directory), is never
+// written through a link, and nobody else may write it.
+TEST_F(AgentInstallFlowTest, InstallLogIsAbsoluteAndNeverALink) {
+  const std::string install_log = layout_.layout().defaultLogDir + "/agentinstall.log";
+  for (const char* log_path : std::initializer_list<const char*>{"", nullptr, "relative/logs"}) {
+    SCOPED_TRACE(log_path ? log_path : "(none)");
+    ResetDevice();
+    if (log_path)
+      conf_["LogPath"] = log_path;
+    else
+      conf_.erase("LogPath");
+    Publish();
+    test::RemoveTree(install_log);
+    const mode_t saved = umask(077);
+    const bool installed = Install(Request({{"-prime", "0"}}));
+    umask(saved);
+    ASSERT_TRUE(installed) << testing::PrintToString(reporter_.events);
+    EXPECT_EQ(test::AgentCalls(layout_).front(),
+              "install.sh -h kesta-main -p 3464 -n dev01 -l " + install_log + " @" + media_dir_);
+    EXPECT_EQ(test::ReadFile(install_log), "copying the agent\n");
+    struct stat st;
+    ASSERT_EQ(stat(install_log.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+  }
+  // A log others could write is theirs no more after the next install.
+  chmod(install_log.c_str(), 0666);
+  ResetDevice();
+  conf_.erase("LogPath");
+  Publish();
+  ASSERT_TRUE(Install(Request({{"-prime", "0"}})));
+  struct stat st;
+  ASSERT_EQ(stat(install_log.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+  // A link planted as the log refuses the install before the command runs.
+  const std::string victim = layout_.On("/victim");
+  test::WriteFile(victim, "precious\n");
+  test::RemoveTree(install_log);
+  ASSERT_EQ(symlink(victim.c_str(), install_log.c_str()), 0);
+  ResetDevice();
+  conf_.erase("LogPath");
+  Publish();
+  EXPECT_FALSE(Install(Request()));
+  const std::string text = "Could not open log file " + install_log + " - " + ErrorText(ELOOP);
+  EXPECT_EQ(reporter_.events.back(), test::FailureEvent(text));
+  EXPECT_TRUE(test::AgentCalls(layout_).empty());
+  EXPECT_EQ(test::ReadFile(victim), "precious\n");
 }
 
 TEST_F(AgentInstallFlowTest, NoInstallWhileAnAbandonedCommandRuns) {

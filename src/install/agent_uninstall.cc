@@ -42,7 +42,13 @@ bool UninstallAgent(const Layout& layout, bool console, std::string* failure) {
   if (!FileExists(command))
     return fail(strFormat("Did not find KESTA Agent Un-Install command %s", command.c_str()));
   if (!console) command += std::string(" ") + kUninstallSilentSwitch;
-  const std::string log_file = GetUninstallLogFile();
+  const std::string log_dir = AgentLogDirectory(layout);
+  const std::string log_file = AgentLogPath(log_dir, kUninstallLogName);
+  std::string log_error;
+  if (!PrepareAgentLog(log_dir, kUninstallLogName, &log_error)) {
+    LogMessage(error_level, "%s", log_error.c_str());
+    return false;
+  }
   AttrTable placeholders(kUninstallPlaceholderSlots);
   placeholders.Set("UninstallCommand", kUninstallProgram);
   placeholders.Set("UninstallLogFile", log_file);

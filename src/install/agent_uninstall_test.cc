@@ -1,5 +1,9 @@
 #include "install/agent_uninstall.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -86,6 +90,32 @@ TEST_F(AgentUninstallTest, Failures) {
   }
   // Only the program that exits 3 ran.
   EXPECT_EQ(test::AgentCalls(layout_), std::vector<std::string>{"uninstall -s @/"});
+}
+
+// The uninstall runs from "/": its log has an absolute path (the default
+// log directory without LogPath) and is never written through a link.
+TEST_F(AgentUninstallTest, LogIsAbsoluteAndNeverALink) {
+  const std::string log = layout_.layout().defaultLogDir + "/agentuninstall.log";
+  test::WriteFile(layout_.conf(), "[Application]\nLogPath=\n");
+  test::LayOutAgent(layout_, {"zelexecd"});
+  test::WriteProgram(agent_ + "/uninstall", test::RecorderScript(layout_, "echo removing"));
+  EXPECT_TRUE(UninstallAgent(layout_, false));
+  EXPECT_EQ(test::ReadFile(log), "removing\n");
+  struct stat st;
+  ASSERT_EQ(stat(log.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+  const std::string victim = layout_.On("/victim");
+  test::WriteFile(victim, "precious\n");
+  unlink(log.c_str());
+  ASSERT_EQ(symlink(victim.c_str(), log.c_str()), 0);
+  test::RemoveTree(test::AgentCallsFile(layout_));
+  test::LogCapture capture;
+  EXPECT_FALSE(UninstallAgent(layout_, false));
+  EXPECT_TRUE(
+      capture.Has(kLogError, "Could not open log file " + log + " - " + ErrorText(ELOOP)));
+  EXPECT_TRUE(test::AgentCalls(layout_).empty());
+  EXPECT_EQ(test::ReadFile(victim), "precious\n");
 }
 
 }  // namespace

@@ -49,6 +49,15 @@ bool CMcfl::Open(const std::string& path) {
   return Start(path);
 }
 
+bool CMcfl::Open(UniqueFd file, const std::string& name) {
+  Close();
+  if (!file) return false;
+  file_.reset(fdopen(file.get(), "r"));
+  if (!file_) return false;
+  file.release();  // the stream owns it now
+  return Start(name);
+}
+
 bool CMcfl::OpenText(std::string text, const std::string& name) {
   Close();
   // An empty text has no header; fmemopen wants at least one byte.
@@ -178,6 +187,19 @@ int CMcfl::GetOptions(AttrTable& table, bool case_sensitive) {
     else
       table.SetNoCase(name, value);
     ++count;
+  }
+  rewind(file_.get());
+  return count;
+}
+
+size_t CMcfl::CountFiles(size_t limit) {
+  if (!is_open_ || !file_) return 0;
+  rewind(file_.get());
+  size_t count = 0;
+  std::string line;
+  McflFile entry;
+  while (count <= limit && ReadLine(&line)) {
+    if (!isMcflComment(line) && isMcflFile(line, &entry)) ++count;
   }
   rewind(file_.get());
   return count;

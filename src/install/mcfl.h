@@ -23,6 +23,7 @@
 #include <string_view>
 
 #include "util/attr_table.h"
+#include "util/unique_fd.h"
 
 namespace dusk {
 
@@ -70,6 +71,9 @@ class CMcfl {
   /// could not open filename \"%s\""; a missing or refused header fails
   /// without a line of its own.
   bool Open(const std::string& path);
+  /// As Open, over the open file |file| (the list is read from it and it
+  /// is closed with the list); |name| stands for the file name.
+  bool Open(UniqueFd file, const std::string& name);
   /// As Open, over the list text |text| held in memory; |name| stands for
   /// the file name.
   bool OpenText(std::string text, const std::string& name = "");
@@ -106,6 +110,10 @@ class CMcfl {
   /// its start. 0 after Error "CMcfl::GetOptions not initialized" when the
   /// list is not open.
   int GetOptions(AttrTable& table, bool case_sensitive);
+  /// The number of file entries, counted up to one more than |limit| (a
+  /// list is never read further than that). Leaves the list at its start;
+  /// 0 when it is not open.
+  size_t CountFiles(size_t limit);
   /// The next file entry, skipping comments and lines that are not entries.
   /// False at the end of the list, which is then closed.
   bool GetNextFile(McflFile* file);

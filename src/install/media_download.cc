@@ -1,8 +1,11 @@
 #include "install/media_download.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
+#include <optional>
 
 #include "install/mcfl.h"
 #include "install/media_target.h"
@@ -11,6 +14,9 @@
 #include "util/attr_list.h"
 #include "util/files.h"
 #include "util/strings.h"
+#include "util/timings.h"
+#include "util/trusted_directory.h"
+#include "util/unique_fd.h"
 
 namespace dusk {
 
@@ -21,10 +27,41 @@ void Progress(const MediaDownloadRequest& request, const std::string& text) {
   InstallProgress(request.reporter, kLogDebug, request.console, text);
 }
 
-/// True when anything, a dangling link included, has the name |path|.
-bool NameTaken(const std::string& path) {
+/// The target directory of a download, open: the files and directories of
+/// the download are made below it.
+struct TargetTree {
+  /// The descriptor the download opened itself (the user's own directory).
+  UniqueFd owned;
+  int root = -1;
+  DirectoryTrust trust = DirectoryTrust::kUsersOwn;
+};
+
+/// True when anything, a dangling link included, has the name |name| in
+/// the open directory |dir|.
+bool NameTaken(int dir, const std::string& name) {
   struct stat st;
-  return lstat(path.c_str(), &st) == 0;
+  return fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+/// Opens the target of |request| into |tree|: the caller's trusted
+/// directory, or the user's own named one. False after the failure of
+/// |file_path|'s download was logged.
+bool OpenTarget(const MediaDownloadRequest& request, const std::string& file_path,
+                TargetTree* tree, std::string* error_text) {
+  if (request.trustedTargetFd >= 0) {
+    tree->root = request.trustedTargetFd;
+    tree->trust = DirectoryTrust::kTrusted;
+    return true;
+  }
+  tree->owned.reset(open(request.targetDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!tree->owned) {
+    return MediaFail(error_text, kLogError, request.console,
+                     strFormat("Failed to download file %s - Local Directory %s does not exist",
+                               file_path.c_str(), request.targetDir.c_str()));
+  }
+  tree->root = tree->owned.get();
+  tree->trust = DirectoryTrust::kUsersOwn;
+  return true;
 }
 
 /// The size and digest checks of a list entry, then its mode. The mode is
@@ -80,13 +117,13 @@ bool CheckListedFile(PartialFile& file, const McflFile& expected, const std::str
   return true;
 }
 
-/// Downloads |file_path| below |source|'s media path into the request's
-/// target directory, creating its directories. With |expected| (a list
-/// entry), the received size and MD5 digest must match it before the file
-/// takes its final name, and its listed mode is set.
-bool DownloadFileFromServer(const MediaDownloadRequest& request, MediaSource& source,
-                            std::string_view file_path_view, const McflFile* expected,
-                            std::string* error_text) {
+/// Downloads |file_path| below |source|'s media path into |tree|, creating
+/// its directories. With |expected| (a list entry), the received size and
+/// MD5 digest must match it before the file takes its final name, and its
+/// listed mode is set.
+bool DownloadFileFromServer(const MediaDownloadRequest& request, const TargetTree& tree,
+                            MediaSource& source, std::string_view file_path_view,
+                            const McflFile* expected, std::string* error_text) {
   const std::string file_path(file_path_view);
   const std::string& target_dir = request.targetDir;
   const bool console = request.console;
@@ -102,25 +139,45 @@ bool DownloadFileFromServer(const MediaDownloadRequest& request, MediaSource& so
                 "Must specify an KESTA Server media and file path to download a file");
   }
   // The server names the path; it must not lead out of the target.
-  if (!IsSafeMediaFilePath(file_path) || !StaysInsideTarget(target_dir, file_path)) {
+  if (!IsSafeMediaFilePath(file_path)) {
     return MediaFail(error_text, kLogError, console,
                 strFormat("Failed to download file %s - Invalid file path", file_path.c_str()));
   }
   const std::string local = target_dir + "/" + file_path;
-  if (!overwrite && NameTaken(local)) {
+  const size_t slash = file_path.rfind('/');
+  const std::string_view sub_dir =
+      slash == std::string::npos ? std::string_view() : std::string_view(file_path).substr(0, slash);
+  const std::string name = file_path.substr(slash == std::string::npos ? 0 : slash + 1);
+  DirectoryCheck check;
+  const UniqueFd dir = OpenDirectoryBelow(tree.root, sub_dir, target_dir, tree.trust, &check);
+  if (!dir) {
+    if (check.refusal == DirectoryRefusal::kCannotCreate ||
+        check.refusal == DirectoryRefusal::kCannotOpen) {
+      if (check.refusal == DirectoryRefusal::kCannotCreate)
+        LogMessage(kLogError, "Failed to create directory %s", check.path.c_str());
+      return MediaFail(error_text, kLogError, console,
+                  strFormat("Failed to download file %s - Could not create local directories",
+                            local.c_str()));
+    }
+    return MediaFail(error_text, kLogError, console,
+                strFormat("Failed to download file %s - %s", file_path.c_str(),
+                          DirectoryCheckText(check).c_str()));
+  }
+  if (!overwrite && NameTaken(dir.get(), name)) {
     return MediaFail(error_text, kLogError, console,
                 strFormat("Failed to download file %s - File Exists", local.c_str()));
-  }
-  if (!CreateDirectories(local, nullptr, nullptr, 0)) {
-    return MediaFail(error_text, kLogError, console,
-                strFormat("Failed to download file %s - Could not create local directories",
-                          local.c_str()));
   }
 
   const MediaSource before = source;
   PartialFile file;
-  if (!DownloadFile(request, source, file_path, expected != nullptr, &file, error_text))
-    return false;
+  const MediaFileTarget target{
+      .dirFd = dir.get(),
+      .name = name,
+      .shownPath = local,
+      .maxBytes = expected ? std::optional<int64_t>(ListedFileBound(expected->size))
+                           : std::nullopt,
+      .digest = expected != nullptr};
+  if (!DownloadFile(request, source, file_path, target, &file, error_text)) return false;
   const int64_t size = file.size();
   LogMessage(kLogInfo | MediaEcho(console), "Downloaded file %s (%lld bytes) from KESTA Server %s",
              (before.mediaPath + "/" + file_path).c_str(), static_cast<long long>(size),
@@ -128,7 +185,7 @@ bool DownloadFileFromServer(const MediaDownloadRequest& request, MediaSource& so
   if (expected != nullptr && !CheckListedFile(file, *expected, local, size, console, error_text))
     return false;
 
-  const bool replacing = NameTaken(local);
+  const bool replacing = NameTaken(dir.get(), name);
   if (!file.Commit(overwrite)) {
     int err = errno;
     if (err == EEXIST && !overwrite) {
@@ -163,6 +220,8 @@ bool DownloadMediaFromServer(const MediaDownloadRequest& asked, std::string* err
   const int echo = MediaEcho(request.console);
   MediaSource source;
   source.server = request.server;
+  source.timeLimit = CurrentTimings().media_download;
+  source.deadline = std::chrono::steady_clock::now() + source.timeLimit;
   Progress(request, strFormat("Downloading Agent Media from KESTA Server %s:%s",
                               source.server.host.c_str(), source.server.port.c_str()));
 
@@ -179,12 +238,26 @@ bool DownloadMediaFromServer(const MediaDownloadRequest& asked, std::string* err
   Progress(request,
            strFormat("Downloading %s/%s ...", source.mediaPath.c_str(), file_path.c_str()));
 
-  if (!DownloadFileFromServer(request, source, file_path, nullptr, error_text)) return false;
+  TargetTree tree;
+  if (!OpenTarget(request, file_path, &tree, error_text)) return false;
+  if (!DownloadFileFromServer(request, tree, source, file_path, nullptr, error_text))
+    return false;
 
+  // The file just made, by its name in the target (the name holds no "/").
   CMcfl list;
-  if (!list.Open(target_dir + "/" + file_path)) return true;  // a single file
+  if (!list.Open(UniqueFd(openat(tree.root, file_path.c_str(),
+                                 O_RDONLY | O_NOFOLLOW | O_CLOEXEC)),
+                 target_dir + "/" + file_path))
+    return true;  // a single file
   LogMessage(kLogDebug | echo, "Processing a Media Content File List v%s",
              list.GetVersion().c_str());
+  // Every entry costs a transfer, a file and log lines: a list beyond any
+  // agent's media is refused before anything of it is fetched.
+  if (list.CountFiles(kMediaListFilesMax) > kMediaListFilesMax) {
+    return MediaFail(error_text, kLogError, request.console,
+                     strFormat("Media Content File List %s/%s names more than %zu files",
+                               target_dir.c_str(), file_path.c_str(), kMediaListFilesMax));
+  }
   if (request.mediaOptions != nullptr && list.GetOptions(*request.mediaOptions, false) > 0) {
     LogMessage(kLogDebug | echo, "Media Content File Options");
     LogAttrs(kLogDebug | echo, *request.mediaOptions);
@@ -199,7 +272,7 @@ bool DownloadMediaFromServer(const MediaDownloadRequest& asked, std::string* err
              strFormat("Downloading %s/%s  bytes=%lld  md5=%s ...", source.mediaPath.c_str(),
                        entry.path.c_str(), static_cast<long long>(entry.size),
                        entry.md5.c_str()));
-    if (!DownloadFileFromServer(request, source, entry.path, &entry, error_text)) {
+    if (!DownloadFileFromServer(request, tree, source, entry.path, &entry, error_text)) {
       list.Close();
       return false;
     }

@@ -17,12 +17,23 @@
 // target directory (media_target.h). A file appears under its final name
 // only once it is whole and checked; a failed file leaves nothing behind,
 // and a file it would replace stays as it was.
+//
+// A download reads no more than it was told: a file no further than its
+// Content-Length, a listed file no further than one byte past its listed
+// size; the whole download ends within the media_download limit of
+// util/timings.h, and a list naming more than kMediaListFilesMax files is
+// refused before any of them is fetched.
 
+#include <cstddef>
 #include <string>
 
 #include "install/media_request.h"
 
 namespace dusk {
+
+/// Most files a media content file list may name; agent media holds a few
+/// dozen.
+inline constexpr size_t kMediaListFilesMax = 10000;
 
 /// Downloads |request|.remoteFilePath from |request|.server into
 /// |request|.targetDir. When the file opens as a media content file list,

@@ -1,5 +1,6 @@
 #include "install/media_download.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 
 #include "config/server_address.h"
 #include "crypto/md5.h"
+#include "install/media_target.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
 #include "support/loopback_peer.h"
@@ -41,7 +43,7 @@ mode_t ModeOf(const std::string& path) {
 mode_t CreatedMode() {
   mode_t mask = umask(0);
   umask(mask);
-  return 0666 & ~mask;
+  return PartialFile::kMode & ~mask;
 }
 
 /// The media directory "/media" of a loopback peer, a target directory, and
@@ -67,6 +69,11 @@ class MediaDownloadTest : public ::testing::Test {
     return path + " " + std::to_string(content.size()) + " " + std::to_string(mode) + " " +
            Md5Of(content) + "\n";
   }
+  /// An empty target directory, as the caller of a download has one.
+  void FreshTarget() {
+    std::filesystem::remove_all(target_);
+    std::filesystem::create_directories(target_);
+  }
   std::string Port() const { return std::to_string(server_.port()); }
   std::string Server() const { return "127.0.0.1:" + Port(); }
 
@@ -74,13 +81,15 @@ class MediaDownloadTest : public ::testing::Test {
   /// into target_; what it reports goes to reporter_.
   bool Download(const std::string& remote, bool overwrite = true,
                 AttrTable* options = nullptr, bool console = false,
-                const std::string& host = "127.0.0.1", const std::string& port = "") {
+                const std::string& host = "127.0.0.1", const std::string& port = "",
+                int trusted_target = -1) {
     reporter_ = test::RecordingReporter();
     const MediaDownloadRequest request{
         .reporter = reporter_,
         .server = ResolveServerAddress(host, port.empty() ? Port() : port),
         .remoteFilePath = remote,
         .targetDir = target_,
+        .trustedTargetFd = trusted_target,
         .console = console,
         .overwrite = overwrite,
         .mediaOptions = options};
@@ -239,11 +248,11 @@ TEST_F(MediaDownloadTest, EveryCheckFailsWithItsText) {
       {"size", "f.bin 5 644 " + abc_md5 + "\n", "", kLogError,
        "Size for File f.bin does not match - Got 3 bytes, Expected 5 bytes"},
       {"size -1", "f.bin -1 644 " + abc_md5 + "\n", "", kLogError,
-       "Size for File f.bin does not match - Got 3 bytes, Expected -1 bytes"},
+       "Size for File f.bin does not match - Got 0 bytes, Expected -1 bytes"},
       {"size beyond 32 bits", "f.bin 99999999999 644 " + abc_md5 + "\n", "", kLogError,
        "Size for File f.bin does not match - Got 3 bytes, Expected 99999999999 bytes"},
       {"size abc", "f.bin abc 644 " + abc_md5 + "\n", "", kLogError,
-       "Size for File f.bin does not match - Got 3 bytes, Expected 0 bytes"},
+       "Size for File f.bin does not match - Got 1 bytes, Expected 0 bytes"},
       {"upper-case digest", "f.bin 3 644 " + upper + "\n", "", kLogError,
        "MD5 For file f.bin does not match - Calculated " + abc_md5 + ", Expected " + upper},
       {"CR LF", "f.bin 3 644 " + abc_md5 + "\r\n", "", kLogError,
@@ -253,8 +262,8 @@ TEST_F(MediaDownloadTest, EveryCheckFailsWithItsText) {
        "short-body 10", kLogError,
        "Failed to download file /media/f.bin from " + Server() +
            " - Connection ended after 3 of 13 bytes"},
-      {"more bytes than listed", "f.bin 3 644 " + abc_md5 + "\n", "long-body 4", kLogError,
-       "Size for File f.bin does not match - Got 7 bytes, Expected 3 bytes"},
+      {"more bytes than listed", "f.bin 1 644 " + abc_md5 + "\n", "", kLogError,
+       "Size for File f.bin does not match - Got 2 bytes, Expected 1 bytes"},
       {"server error", "f.bin 3 644 " + abc_md5 + "\n", "status 500", kLogInfo,
        "Failed to initiate download of file /media/f.bin from " + Server() + " - Server error"},
       {"redirect", "f.bin 3 644 " + abc_md5 + "\n", "status 302", kLogInfo,
@@ -269,7 +278,7 @@ TEST_F(MediaDownloadTest, EveryCheckFailsWithItsText) {
     SCOPED_TRACE(c.name);
     server_.SetFaults(c.fault.empty() ? "" : "/media/f.bin " + c.fault);
     Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + c.entries);
-    std::filesystem::remove_all(target_);
+    FreshTarget();
     test::LogCapture log;
     EXPECT_FALSE(Download("/media/MediaContent.mcfl"));
     EXPECT_EQ(error_, c.error);
@@ -287,7 +296,7 @@ TEST_F(MediaDownloadTest, ListsThatDoNotOpenAreSingleFiles) {
                              "#//MediaContents: 1.0\n", "\n"}) {
     SCOPED_TRACE(header);
     Publish("list.mcfl", std::string(header) + entry);
-    std::filesystem::remove_all(target_);
+    FreshTarget();
     AttrTable options(64);
     EXPECT_TRUE(Download("/media/list.mcfl", false, &options)) << error_;
     EXPECT_EQ(Listing(target_), std::vector<std::string>{"list.mcfl"});
@@ -347,7 +356,7 @@ TEST_F(MediaDownloadTest, LinksOutOfTheTargetAreRefused) {
   Publish("link.bin", "abc");
   Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("sub/new/evil", "abc", 644));
   EXPECT_FALSE(Download("/media/MediaContent.mcfl"));
-  EXPECT_EQ(error_, "Failed to download file sub/new/evil - Invalid file path");
+  EXPECT_EQ(error_, "Failed to download file sub/new/evil - " + target_ + "/sub is a symbolic link");
   EXPECT_EQ(Listing(outside), std::vector<std::string>{"victim"});
   // A link under the file's own name is replaced, never written through.
   Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("link.bin", "abc", 644));
@@ -355,6 +364,83 @@ TEST_F(MediaDownloadTest, LinksOutOfTheTargetAreRefused) {
   EXPECT_EQ(test::ReadFile(outside + "/victim"), "keep");
   EXPECT_EQ(test::ReadFile(target_ + "/link.bin"), "abc");
   EXPECT_FALSE(std::filesystem::is_symlink(target_ + "/link.bin"));
+}
+
+// Directories of the download are nobody else's to write into, whatever
+// the umask; in a trusted target each found one must be trusted too.
+TEST_F(MediaDownloadTest, DirectoriesOfTheDownload) {
+  Publish("lib/sub/file", "abc");
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("lib/sub/file", "abc", 644));
+  const mode_t saved = umask(077);
+  const bool ok = Download("/media/MediaContent.mcfl");
+  umask(saved);
+  ASSERT_TRUE(ok) << error_;
+  EXPECT_EQ(ModeOf(target_ + "/lib"), 0755u);
+  EXPECT_EQ(ModeOf(target_ + "/lib/sub"), 0755u);
+
+  ASSERT_EQ(chmod((target_ + "/lib").c_str(), 0775), 0);
+  // The user's own directory is taken as found ...
+  EXPECT_TRUE(Download("/media/MediaContent.mcfl")) << error_;
+  // ... a trusted one is not.
+  const UniqueFd trusted(open(target_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  EXPECT_FALSE(Download("/media/MediaContent.mcfl", true, nullptr, false, "127.0.0.1", "",
+                        trusted.get()));
+  EXPECT_EQ(error_, "Failed to download file lib/sub/file - " + target_ +
+                        "/lib is writable by group or others (mode 0775)");
+}
+
+// A body is read up to its Content-Length and a listed file no further
+// than one byte past its listed size; a list naming too many files is
+// refused before any is fetched; the whole download ends within its limit.
+TEST_F(MediaDownloadTest, ReadsNoMoreThanItWasTold) {
+  Publish("f.bin", "abc");
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\n" + Entry("f.bin", "abc", 644));
+  server_.SetFaults("/media/f.bin long-body 100000");
+  ASSERT_TRUE(Download("/media/f.bin")) << error_;
+  EXPECT_EQ(test::ReadFile(target_ + "/f.bin"), "abc");
+  FreshTarget();
+  ASSERT_TRUE(Download("/media/MediaContent.mcfl")) << error_;
+  EXPECT_EQ(test::ReadFile(target_ + "/f.bin"), "abc");
+
+  server_.SetFaults("");
+  const std::string big(4 * 1024 * 1024, 'b');
+  Publish("big.bin", big);
+  Publish("MediaContent.mcfl", "#//MediaContent: 1.0\nbig.bin 1000 644 " + Md5Of(big) + "\n");
+  FreshTarget();
+  test::LogCapture log;
+  EXPECT_FALSE(Download("/media/MediaContent.mcfl"));
+  EXPECT_EQ(error_, "Size for File big.bin does not match - Got 1001 bytes, Expected 1000 bytes");
+  EXPECT_TRUE(log.Has(kLogDebug, "Downloaded (1001) bytes to file " + target_ + "/big.bin"));
+  EXPECT_EQ(Listing(target_), std::vector<std::string>{"MediaContent.mcfl"});
+
+  std::string list = "#//MediaContent: 1.0\n";
+  for (size_t i = 0; i <= kMediaListFilesMax; ++i) list += Entry("f.bin", "abc", 644);
+  Publish("MediaContent.mcfl", list);
+  FreshTarget();
+  const size_t asked = server_.requests().size();
+  EXPECT_FALSE(Download("/media/MediaContent.mcfl"));
+  EXPECT_EQ(error_, "Media Content File List " + target_ + "/MediaContent.mcfl names more than " +
+                        std::to_string(kMediaListFilesMax) + " files");
+  EXPECT_EQ(server_.requests().size(), asked + 1);
+
+  // A server that sends half a file and then keeps the connection alive
+  // without sending more: only the total limit ends it.
+  Publish("slow.bin", std::string(100000, 's'));
+  Timings timings;
+  timings.media_download = std::chrono::milliseconds(500);
+  server_.SetFaults("/media/slow.bin stall-halfway");
+  FreshTarget();
+  const auto start = std::chrono::steady_clock::now();
+  bool ok;
+  {
+    test::ScopedTimings limit(timings);
+    ok = Download("/media/slow.bin");
+  }
+  EXPECT_FALSE(ok);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(error_, "Failed to download file /media/slow.bin from " + Server() +
+                        " - Media download did not end within 500 ms");
+  EXPECT_TRUE(Listing(target_).empty());
 }
 
 TEST_F(MediaDownloadTest, UrlMediaPaths) {
@@ -376,7 +462,7 @@ TEST_F(MediaDownloadTest, UrlMediaPaths) {
   EXPECT_EQ(server_.requests()[1].substr(0, 31), "GET /media/f.bin HTTP/1.0\r\nUser");
 
   // Without a port the URL gives only the path.
-  std::filesystem::remove_all(target_);
+  FreshTarget();
   EXPECT_TRUE(Download("https://elsewhere/media/f.bin")) << error_;
   EXPECT_EQ(test::ReadFile(target_ + "/f.bin"), "abc");
   // Media paths that name no server or no file.
@@ -396,7 +482,7 @@ TEST_F(MediaDownloadTest, UrlMediaPaths) {
   };
   for (const auto& c : bad) {
     SCOPED_TRACE(c.remote);
-    std::filesystem::remove_all(target_);
+    FreshTarget();
     test::LogCapture failures;
     EXPECT_FALSE(Download(c.remote));
     EXPECT_EQ(error_, c.error);
@@ -449,6 +535,7 @@ TEST_F(MediaDownloadTest, StopEndsTheTransferWithItsOwnText) {
   for (bool pending : {true, false}) {
     SCOPED_TRACE(pending ? "pending" : "while the body arrives");
     std::filesystem::remove_all(target_);
+    std::filesystem::create_directory(target_);
     const size_t before = server_.requests().size();
     if (pending) RequestStop();
     std::thread stopper([&] {

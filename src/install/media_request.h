@@ -5,6 +5,7 @@
 // values that the download of a list (media_download.h) and the transfer
 // of one file (media_transfer.h) share.
 
+#include <chrono>
 #include <string>
 
 #include "config/server_address.h"
@@ -21,8 +22,15 @@ struct MediaDownloadRequest {
   ServerAddress server;
   /// The media path on the server, "/", the file name.
   std::string remoteFilePath;
-  /// Where the files go ("" means ".").
+  /// Where the files go ("" means "."), as texts name it.
   std::string targetDir;
+  /// targetDir, opened and found trusted by the caller (util/
+  /// trusted_directory.h): every file and directory of the download is then
+  /// made below this descriptor, and each directory on the way must be
+  /// trusted too. Without one (-1), targetDir is the user's own choice: it
+  /// is opened as it is named, and the directories below it need only be
+  /// real ones. Either way no link below the target is followed.
+  int trustedTargetFd = -1;
   /// The lines other than Trace also go to standard output.
   bool console = false;
   /// Existing files are replaced; false refuses to replace any.
@@ -38,6 +46,10 @@ struct MediaDownloadRequest {
 struct MediaSource {
   ServerAddress server;
   std::string mediaPath;
+  /// The end of the whole download, the list and its files together, and
+  /// the limit it was set from; every exchange with the server keeps to it.
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+  std::chrono::milliseconds timeLimit{0};
 };
 
 }  // namespace dusk

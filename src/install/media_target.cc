@@ -1,9 +1,7 @@
 #include "install/media_target.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -21,30 +19,18 @@ namespace {
 /// Attempts at a free temporary name before giving up.
 constexpr int kTempNameAttempts = 100;
 
-/// The resolved form of |path|; "" when it cannot be resolved.
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved) == nullptr) return std::string();
-  return resolved;
-}
-
-bool IsInside(const std::string& path, const std::string& root) {
-  if (root == "/") return !path.empty() && path[0] == '/';
-  return path == root || strStartsWith(path, root + "/");
-}
-
-/// rename() that fails with EEXIST instead of replacing what is there.
-bool RenameNoReplace(const std::string& from, const std::string& to) {
+/// renameat() within |dir| that fails with EEXIST instead of replacing
+/// what is there.
+bool RenameNoReplace(int dir, const std::string& from, const std::string& to) {
 #ifdef SYS_renameat2
   constexpr unsigned kRenameNoReplace = 1;  // RENAME_NOREPLACE
-  if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
-              kRenameNoReplace) == 0)
+  if (syscall(SYS_renameat2, dir, from.c_str(), dir, to.c_str(), kRenameNoReplace) == 0)
     return true;
   if (errno != ENOSYS && errno != EINVAL) return false;
 #endif
   // A kernel or file system without it: a hard link never replaces either.
-  if (link(from.c_str(), to.c_str()) != 0) return false;
-  unlink(from.c_str());
+  if (linkat(dir, from.c_str(), dir, to.c_str(), 0) != 0) return false;
+  unlinkat(dir, from.c_str(), 0);
   return true;
 }
 
@@ -64,28 +50,6 @@ bool IsSafeMediaFilePath(std::string_view path) {
     if (component == "..") return false;
     if (end == std::string_view::npos) return component != "." && !component.empty();
     start = end + 1;
-  }
-}
-
-bool StaysInsideTarget(const std::string& target_dir, std::string_view file_path) {
-  const std::string root = RealPath(target_dir);
-  if (root.empty()) {
-    // Nothing below a directory yet to be made can lead anywhere; a link
-    // that resolves nowhere is refused.
-    struct stat st;
-    return lstat(target_dir.c_str(), &st) != 0 && errno == ENOENT;
-  }
-  // The directories of the file, deepest first; the first that exists
-  // decides, since whatever is made below it will be below it.
-  std::string dir = target_dir + "/" + std::string(file_path);
-  for (;;) {
-    size_t slash = dir.rfind('/');
-    if (slash == std::string::npos || slash < target_dir.size()) return true;
-    dir.resize(slash);
-    struct stat st;
-    if (lstat(dir.c_str(), &st) != 0) continue;
-    const std::string real = RealPath(dir);
-    return !real.empty() && IsInside(real, root);
   }
 }
 
@@ -111,8 +75,9 @@ PartialFile& PartialFile::operator=(PartialFile&& other) noexcept {
   if (this == &other) return *this;
   Discard();
   fd_ = std::move(other.fd_);
-  final_path_ = std::move(other.final_path_);
-  temp_path_ = std::exchange(other.temp_path_, std::string());
+  dir_ = std::move(other.dir_);
+  name_ = std::move(other.name_);
+  temp_name_ = std::exchange(other.temp_name_, std::string());
   buffer_ = std::move(other.buffer_);
   used_ = std::exchange(other.used_, 0);
   size_ = std::exchange(other.size_, 0);
@@ -121,21 +86,22 @@ PartialFile& PartialFile::operator=(PartialFile&& other) noexcept {
   return *this;
 }
 
-bool PartialFile::Create(const std::string& final_path, bool digest) {
+bool PartialFile::Create(int dir, const std::string& name, bool digest) {
   Discard();
-  size_t slash = final_path.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : final_path.substr(0, slash);
-  if (dir.empty()) dir = "/";
+  UniqueFd own_dir(fcntl(dir, F_DUPFD_CLOEXEC, 0));
+  if (!own_dir) return false;
   static unsigned counter = 0;
   for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-    std::string name = strFormat("%s/.dusk-%d-%u.part", dir.c_str(), static_cast<int>(getpid()),
-                                 counter++);
-    int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    std::string temp =
+        strFormat(".dusk-%d-%u.part", static_cast<int>(getpid()), counter++);
+    int fd = openat(own_dir.get(), temp.c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, kMode);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return false;
     fd_.reset(fd);
-    temp_path_ = std::move(name);
-    final_path_ = final_path;
+    dir_ = std::move(own_dir);
+    temp_name_ = std::move(temp);
+    name_ = name;
     buffer_.resize(kPartialFileBuffer);
     used_ = 0;
     size_ = 0;
@@ -207,19 +173,22 @@ bool PartialFile::SetMode(mode_t mode) { return fd_ && fchmod(fd_.get(), mode) =
 
 bool PartialFile::Commit(bool replace) {
   if (!Finish()) return false;
-  bool renamed = replace ? rename(temp_path_.c_str(), final_path_.c_str()) == 0
-                         : RenameNoReplace(temp_path_, final_path_);
+  bool renamed =
+      replace ? renameat(dir_.get(), temp_name_.c_str(), dir_.get(), name_.c_str()) == 0
+              : RenameNoReplace(dir_.get(), temp_name_, name_);
   if (!renamed) return false;
-  temp_path_.clear();
+  temp_name_.clear();
   fd_.reset();
+  dir_.reset();
   buffer_ = std::vector<char>();
   return true;
 }
 
 void PartialFile::Discard() {
-  if (!temp_path_.empty()) unlink(temp_path_.c_str());
-  temp_path_.clear();
+  if (!temp_name_.empty()) unlinkat(dir_.get(), temp_name_.c_str(), 0);
+  temp_name_.clear();
   fd_.reset();
+  dir_.reset();
   buffer_ = std::vector<char>();
   used_ = 0;
 }

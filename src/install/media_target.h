@@ -6,13 +6,15 @@
 //
 // The server names the files (in the media content file list, or as the
 // path of "-get"), and the program writes them as root. A path is therefore
-// only taken when it stays below the target directory: relative, without a
-// ".." component, and not through a symbolic link that leads elsewhere.
+// only taken when it stays below the target directory: relative and without
+// a ".." component; the directories on its way are opened one below the
+// other without following a link (util/trusted_directory.h).
 //
 // A file is written under a temporary name in its final directory and
 // renamed into place only once it is whole and checked, so that no reader
 // ever finds half a file (or an unchecked one) under the final name, and a
-// failed download leaves nothing behind.
+// failed download leaves nothing behind. It is worked through the
+// descriptor of that directory, so no name on the way can be swapped.
 
 #include <sys/types.h>
 
@@ -36,11 +38,6 @@ inline constexpr size_t kPartialFileBuffer = 1024 * 1024;
 /// request line).
 bool IsSafeMediaFilePath(std::string_view path);
 
-/// True when the deepest directory on the way from |target_dir| to the
-/// file |file_path| that exists already lies, links resolved, inside
-/// |target_dir| itself resolved (or |target_dir| does not exist yet).
-bool StaysInsideTarget(const std::string& target_dir, std::string_view file_path);
-
 /// The mode that a listed mode stands for: its decimal digits read as an
 /// octal number (755 gives 0755). False for a digit 8 or 9, a negative
 /// number, or bits beyond 07777; 0 gives 0 (leave the mode alone).
@@ -59,10 +56,14 @@ class PartialFile {
   PartialFile(const PartialFile&) = delete;
   PartialFile& operator=(const PartialFile&) = delete;
 
-  /// Creates a fresh temporary file (mode 0666 less the umask, as any new
-  /// file) in the directory of |final_path|, digesting what is written when
-  /// |digest|. False, with errno set, when it cannot be made.
-  bool Create(const std::string& final_path, bool digest);
+  /// Mode of a new file before any listed mode is set (less the umask):
+  /// nobody else writes to what the program will run.
+  static constexpr mode_t kMode = 0644;
+
+  /// Creates a fresh temporary file (kMode) in the open directory |dir|,
+  /// which keeps it until Commit names it |name| there, digesting what is
+  /// written when |digest|. False, with errno set, when it cannot be made.
+  bool Create(int dir, const std::string& name, bool digest);
   /// True between a successful Create and Commit or Discard.
   bool valid() const { return fd_.valid(); }
 
@@ -84,7 +85,8 @@ class PartialFile {
 
   /// fchmod of the temporary file; false with errno set.
   bool SetMode(mode_t mode);
-  /// Writes out the buffer and renames the file to its final name:
+  /// Writes out the buffer and renames the file to its final name in its
+  /// directory:
   /// replacing a file there when |replace|, else failing with EEXIST when
   /// anything is there. False, with errno set, on failure (the temporary
   /// file stays until Discard).
@@ -92,16 +94,18 @@ class PartialFile {
   /// Removes the temporary file, unless committed.
   void Discard();
 
-  /// The temporary file's path ("" when there is none).
-  const std::string& temp_path() const { return temp_path_; }
+  /// The temporary file's name in its directory ("" when there is none).
+  const std::string& temp_name() const { return temp_name_; }
 
  private:
   /// Writes buffer_[0..used_) to the file and the digest.
   bool WriteBuffer();
 
   UniqueFd fd_;
-  std::string final_path_;
-  std::string temp_path_;
+  /// The directory of the file, its final name and its temporary one.
+  UniqueFd dir_;
+  std::string name_;
+  std::string temp_name_;
   std::vector<char> buffer_;
   size_t used_ = 0;
   int64_t size_ = 0;

@@ -1,5 +1,6 @@
 #include "install/media_target.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -72,53 +73,19 @@ TEST(MediaTargetTest, ListedModes) {
   }
 }
 
-TEST(MediaTargetTest, LinksMustStayInsideTheTarget) {
-  test::TempDir dir;
-  const std::string target = dir / "target", outside = dir / "outside";
-  std::filesystem::create_directories(target + "/sub/deeper");
-  std::filesystem::create_directories(outside);
-  std::filesystem::create_directory_symlink(outside, target + "/out");
-  std::filesystem::create_directory_symlink(target + "/sub", target + "/in");
-  std::filesystem::create_directory_symlink("../..", target + "/sub/up");
-  std::filesystem::create_symlink(dir / "nowhere", target + "/dangling");
-  std::filesystem::create_directory_symlink(target, dir / "target-link");
-  struct {
-    std::string target;
-    std::string path;
-    bool inside;
-  } cases[] = {
-      {target, "file", true},
-      {target, "sub/deeper/file", true},
-      {target, "new/dirs/file", true},
-      {target, "in/file", true},
-      {target, "in/deeper/new/file", true},
-      {target, "out", true},  // the link itself is replaced, not written through
-      {target, "out/file", false},
-      {target, "out/new/dirs/file", false},
-      {target, "sub/up/file", false},
-      {target, "dangling/file", false},
-      {dir / "target-link", "sub/file", true},
-      {dir / "target-link", "out/file", false},
-      {dir / "not-yet", "a/b/file", true},
-      {target + "/dangling", "file", false},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.target + " " + c.path);
-    EXPECT_EQ(StaysInsideTarget(c.target, c.path), c.inside);
-  }
-}
-
 TEST(MediaTargetTest, PartialFileAppearsOnlyWhenCommitted) {
   test::TempDir dir;
+  const UniqueFd dir_fd(open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  ASSERT_TRUE(dir_fd);
   const std::string final_path = dir / "agent.bin";
   std::string content;
   for (uint64_t i = 0; content.size() < 3 * kPartialFileBuffer + 17; ++i)
     content += std::to_string(i * 7919) + ",";
   {
     PartialFile file;
-    ASSERT_TRUE(file.Create(final_path, true));
+    ASSERT_TRUE(file.Create(dir_fd.get(), "agent.bin", true));
     ASSERT_EQ(Listing(dir.path()).size(), 1u);
-    EXPECT_NE(file.temp_path().find("/.dusk-"), std::string::npos);
+    EXPECT_EQ(file.temp_name().rfind(".dusk-", 0), 0u);
     // Pieces of an odd size through the buffer, as the transfer writes them.
     for (size_t at = 0; at < content.size(); at += 2047) {
       size_t take = std::min<size_t>(2047, content.size() - at);
@@ -130,7 +97,7 @@ TEST(MediaTargetTest, PartialFileAppearsOnlyWhenCommitted) {
     EXPECT_EQ(file.size(), static_cast<int64_t>(content.size()));
     EXPECT_FALSE(std::filesystem::exists(final_path));
     ASSERT_TRUE(file.Finish());
-    EXPECT_EQ(file.DigestHex(), MD5Digest(file.temp_path()));
+    EXPECT_EQ(file.DigestHex(), MD5Digest(dir / file.temp_name()));
     ASSERT_TRUE(file.SetMode(0750));
     ASSERT_TRUE(file.Commit(false));
   }
@@ -143,7 +110,7 @@ TEST(MediaTargetTest, PartialFileAppearsOnlyWhenCommitted) {
   // Without replace, an existing name stays as it is.
   {
     PartialFile file;
-    ASSERT_TRUE(file.Create(final_path, false));
+    ASSERT_TRUE(file.Create(dir_fd.get(), "agent.bin", false));
     ASSERT_TRUE(file.Append("new"));
     EXPECT_FALSE(file.Commit(false));
     EXPECT_EQ(errno, EEXIST);
@@ -153,7 +120,7 @@ TEST(MediaTargetTest, PartialFileAppearsOnlyWhenCommitted) {
   // A file dropped before its commit leaves nothing.
   {
     PartialFile file;
-    ASSERT_TRUE(file.Create(dir / "other.bin", false));
+    ASSERT_TRUE(file.Create(dir_fd.get(), "other.bin", false));
     ASSERT_TRUE(file.Append("half"));
     PartialFile moved = std::move(file);
     EXPECT_EQ(Listing(dir.path()).size(), 2u);
@@ -162,19 +129,48 @@ TEST(MediaTargetTest, PartialFileAppearsOnlyWhenCommitted) {
   // With replace, and through a link name: the link is replaced, not followed.
   test::WriteFile(dir / "victim", "keep");
   std::filesystem::create_symlink(dir / "victim", dir / "link.bin");
-  for (const std::string& name : {final_path, dir / "link.bin"}) {
+  for (const std::string& name : {std::string("agent.bin"), std::string("link.bin")}) {
     PartialFile file;
-    ASSERT_TRUE(file.Create(name, false));
+    ASSERT_TRUE(file.Create(dir_fd.get(), name, false));
     ASSERT_TRUE(file.Append("new"));
     ASSERT_TRUE(file.Commit(true));
-    EXPECT_EQ(test::ReadFile(name), "new");
+    EXPECT_EQ(test::ReadFile(dir / name), "new");
   }
   EXPECT_FALSE(std::filesystem::is_symlink(dir / "link.bin"));
   EXPECT_EQ(test::ReadFile(dir / "victim"), "keep");
-  // A directory that cannot take a file.
+  // A new file is nobody else's to write, whatever the umask allows.
+  {
+    const mode_t saved = umask(0);
+    PartialFile file;
+    const bool created = file.Create(dir_fd.get(), "plain.bin", false);
+    umask(saved);
+    ASSERT_TRUE(created);
+    ASSERT_TRUE(file.Commit(false));
+    ASSERT_EQ(stat((dir / "plain.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, PartialFile::kMode);
+  }
+  // No directory to take it.
   PartialFile file;
-  EXPECT_FALSE(file.Create(dir / "missing/f", false));
-  EXPECT_EQ(errno, ENOENT);
+  EXPECT_FALSE(file.Create(-1, "f", false));
+  EXPECT_EQ(errno, EBADF);
+}
+
+// The file is made and named in the directory it was created in, whatever
+// its name leads to by then: swapping the directory for a link on the way
+// sends nothing elsewhere.
+TEST(MediaTargetTest, PartialFileStaysInItsDirectory) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "media");
+  std::filesystem::create_directories(dir / "elsewhere");
+  const UniqueFd media(open((dir / "media").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  PartialFile file;
+  ASSERT_TRUE(file.Create(media.get(), "install.sh", false));
+  ASSERT_TRUE(file.Append("echo checked\n"));
+  ASSERT_EQ(rename((dir / "media").c_str(), (dir / "moved").c_str()), 0);
+  std::filesystem::create_directory_symlink(dir / "elsewhere", dir / "media");
+  ASSERT_TRUE(file.Commit(true));
+  EXPECT_EQ(test::ReadFile(dir / "moved/install.sh"), "echo checked\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "elsewhere"));
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 #include "install/media_transfer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <limits>
 
 #include "http/http_session.h"
 #include "install/install_report.h"
@@ -58,11 +62,37 @@ bool DownloadStopped(std::string* error_text, bool console, const std::string& u
                              server.c_str(), kStoppingReason));
 }
 
+/// The limit of a media download as its failure text names it.
+std::string LimitText(std::chrono::milliseconds limit) {
+  const long long ms = limit.count();
+  if (ms % 60000 == 0) return strFormat("%lld min", ms / 60000);
+  if (ms % 1000 == 0) return strFormat("%lld s", ms / 1000);
+  return strFormat("%lld ms", ms);
+}
+
+bool TimeIsUp(const MediaSource& source) {
+  return std::chrono::steady_clock::now() >= source.deadline;
+}
+
+/// The failure of a download that ran out of its time.
+bool FailTimeUp(const MediaSource& source, const std::string& url, const std::string& server,
+                bool console, std::string* error_text) {
+  return MediaFail(error_text, kLogError, console,
+                   strFormat("Failed to download file %s from %s - Media download did not end "
+                             "within %s",
+                             url.c_str(), server.c_str(), LimitText(source.timeLimit).c_str()));
+}
+
 }  // namespace
 
+int64_t ListedFileBound(int64_t listed) {
+  if (listed < 0) return 0;
+  return listed == std::numeric_limits<int64_t>::max() ? listed : listed + 1;
+}
+
 bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
-                  std::string_view file_path_view, bool digest, PartialFile* file,
-                  std::string* error_text) {
+                  std::string_view file_path_view, const MediaFileTarget& target,
+                  PartialFile* file, std::string* error_text) {
   const std::string file_path(file_path_view);
   const bool console = request.console;
   LogMessage(kLogTrace, "DownloadFile: host=%s port=%s mediaPath=%s filePath=%s localDir=%s",
@@ -82,22 +112,17 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
     return MediaFail(error_text, kLogWarn, console,
                 "Failed to download file - Null file path specified for download");
   }
-  const std::string local_dir = request.targetDir.empty() ? "." : request.targetDir;
-  if (!FileExists(local_dir)) {
-    return MediaFail(error_text, kLogError, console,
-                strFormat("Failed to download file %s - Local Directory %s does not exist",
-                          file_path.c_str(), local_dir.c_str()));
-  }
   const std::string url = source.mediaPath + "/" + file_path;
   const std::string server = source.server.host + ":" + source.server.port;
-  const std::string local = local_dir + "/" + file_path;
+  const std::string& local = target.shownPath;
   LogMessage(kLogInfo | echo, "Initiating File Download %s -> %s", url.c_str(), local.c_str());
 
   // The previous copy is replaced only once the new one is complete and
   // checked, but it is told here, where the replacement begins; one that no
   // file can replace fails the download before anything is made.
   struct stat st;
-  const bool previous = lstat(local.c_str(), &st) == 0;
+  const bool previous =
+      fstatat(target.dirFd, target.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   if (previous)
     LogMessage(kLogDebug | echo, "Deleting previous copy of %s", local.c_str());
   if (previous && S_ISDIR(st.st_mode)) {
@@ -105,18 +130,29 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
                 strFormat("Failed to download file %s - Could not Delete local copy %s",
                           file_path.c_str(), local.c_str()));
   }
-  if (!file->Create(local, digest)) {
+  if (!file->Create(target.dirFd, target.name, target.digest)) {
     int err = errno;
     return MediaFail(error_text, kLogError, console,
                 strFormat("Failed to download file %s - Could not create local file %s - %s",
                           file_path.c_str(), local.c_str(), ErrorText(err).c_str()));
   }
 
+  // The exchange gets what is left of the whole download's time.
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(source.deadline -
+                                                                 std::chrono::steady_clock::now());
+  if (left.count() <= 0) {
+    file->Discard();
+    return FailTimeUp(source, url, server, console, error_text);
+  }
   HttpSession http;
-  int connected = HttpConnect(http, source.server.host, source.server.portNumber);
+  int connected = HttpConnect(http, source.server.host, source.server.portNumber,
+                              source.deadline == std::chrono::steady_clock::time_point::max()
+                                  ? std::chrono::milliseconds(0)
+                                  : left);
   if (connected != 0) {
     file->Discard();
     if (StopRequested()) return DownloadStopped(error_text, console, url, server);
+    if (TimeIsUp(source)) return FailTimeUp(source, url, server, console, error_text);
     return MediaFail(error_text, kLogInfo, console,
                 strFormat("Failed to initiate download of file %s from %s - %s", url.c_str(),
                           server.c_str(), HttpErrorText(connected)));
@@ -133,6 +169,7 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
                             url.c_str(), server.c_str()));
     }
     if (StopRequested()) return DownloadStopped(error_text, console, url, server);
+    if (TimeIsUp(source)) return FailTimeUp(source, url, server, console, error_text);
     return MediaFail(error_text, kLogInfo, console,
                 strFormat("Failed to initiate download of file %s from %s - %s", url.c_str(),
                           server.c_str(), HttpErrorText(status)));
@@ -140,19 +177,24 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
 
   const int length = HttpGetContentLength(http);
   if (length > 0) {
-    // The body runs until the server closes the connection.
+    // The body ends at its Content-Length, or earlier where the caller
+    // takes less: bytes beyond either are never read.
+    const int64_t bound = target.maxBytes ? std::min<int64_t>(*target.maxBytes, length) : length;
     int write_error = 0;
     ArrivalReports arrival(request.reporter, file_path, length);
-    for (;;) {
-      char* room = file->Room(kMediaReadPiece);
+    for (int64_t left_to_read = bound; left_to_read > 0;) {
+      const size_t want =
+          static_cast<size_t>(std::min<int64_t>(left_to_read, static_cast<int64_t>(kMediaReadPiece)));
+      char* room = file->Room(want);
       if (room == nullptr) {
         write_error = errno;
         break;
       }
-      size_t got = HttpReadData(http, room, kMediaReadPiece);
+      size_t got = HttpReadData(http, room, want);
       if (got == 0) break;
       file->Filled(got);
       arrival.Received(file->size());
+      left_to_read -= static_cast<int64_t>(got);
     }
     arrival.End();
     LogMessage(kLogDebug | echo, "Downloaded (%lld) bytes to file %s",
@@ -169,10 +211,11 @@ bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
     // A body cut short (a connection lost or a server gone silent) is not
     // the file, even where no list gives its size.
     const int64_t received = file->size();
-    if (received < length) {
+    if (received < bound) {
       HttpClose(http);
       file->Discard();
       if (StopRequested()) return DownloadStopped(error_text, console, url, server);
+      if (TimeIsUp(source)) return FailTimeUp(source, url, server, console, error_text);
       return MediaFail(error_text, kLogError, console,
                   strFormat("Failed to download file %s from %s - Connection ended after "
                             "%lld of %d bytes",

@@ -5,6 +5,8 @@
 // of the media download (media_download.h).
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,15 +33,35 @@ inline bool MediaFail(std::string* error_text, int level, bool console, std::str
   return false;
 }
 
+/// Where one media file goes, and how much of it is taken.
+struct MediaFileTarget {
+  /// The open directory the file goes into, and its name there.
+  int dirFd = -1;
+  std::string name;
+  /// The file as texts name it: the target directory, "/", the file path.
+  std::string shownPath;
+  /// The most bytes taken. A listed file stops one byte past its listed
+  /// size, so that a longer body fails the size check without any more of
+  /// it being read; without a bound only the Content-Length limits it.
+  std::optional<int64_t> maxBytes;
+  /// Digest the bytes as they come.
+  bool digest = false;
+};
+
+/// The bound of a file listed at |listed| bytes: one byte more, never
+/// below 0.
+int64_t ListedFileBound(int64_t listed);
+
 /// Fetches |source|.mediaPath + "/" + |file_path| from |source|'s server
-/// into |file|, created beside |request|.targetDir + "/" + |file_path|,
-/// digesting the bytes as they come when |digest|. A media path in URL form
+/// into |file|, created in |target|'s directory. A media path in URL form
 /// first replaces host, port (when the URL has a port) and media path in
-/// |source|. True when the whole body arrived and was written (file->size()
-/// is the body bytes received); otherwise false with |error_text| filled and
+/// |source|. The body is read up to its Content-Length, and no further than
+/// |target|.maxBytes; the whole exchange ends by |source|.deadline. True
+/// when the body arrived up to its bound and was written (file->size() is
+/// the body bytes taken); otherwise false with |error_text| filled and
 /// logged, and |file| discarded.
 bool DownloadFile(const MediaDownloadRequest& request, MediaSource& source,
-                  std::string_view file_path, bool digest, PartialFile* file,
+                  std::string_view file_path, const MediaFileTarget& target, PartialFile* file,
                   std::string* error_text);
 
 }  // namespace dusk

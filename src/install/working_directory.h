@@ -6,8 +6,12 @@
 // be removed later (an uninstall, new media), so every step goes back to the
 // directory it started in, on every path out of it.
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <string>
 
+#include "log/log.h"
 #include "util/files.h"
 
 namespace dusk {
@@ -28,6 +32,18 @@ class WorkingDirectoryGuard {
   /// the change failed; the directory is then as it was.
   bool ChangeTo(const std::string& directory) {
     if (!ChangeDir(directory)) return false;
+    moved_ = true;
+    return true;
+  }
+  /// Changes to the open |directory| (whatever its name leads to by now),
+  /// which texts call |shown|; a failure is logged as ChangeDir logs it.
+  bool ChangeTo(int directory, const std::string& shown) {
+    if (fchdir(directory) != 0) {
+      const int err = errno;
+      LogMessage(kLogError, "Failed to change directory to %s - %s", shown.c_str(),
+                 ErrorText(err).c_str());
+      return false;
+    }
     moved_ = true;
     return true;
   }

@@ -195,6 +195,26 @@ bool LogFilePath(const std::string& name, const LogDirectory& directory,
   return true;
 }
 
+UniqueFd OpenLogFile(const std::string& path) {
+  constexpr int kFlags = O_RDWR | O_APPEND | O_CLOEXEC | O_NOFOLLOW;
+  // Made here, or found: a new file gets its mode exactly, whatever the
+  // umask; a found one only loses what would let others write to it.
+  bool made = true;
+  UniqueFd fd(open(path.c_str(), kFlags | O_CREAT | O_EXCL, kLogFileMode));
+  if (!fd && errno == EEXIST) {
+    made = false;
+    fd.reset(open(path.c_str(), kFlags));
+  }
+  if (!fd) return fd;
+  struct stat st;
+  if (made) {
+    fchmod(fd.get(), kLogFileMode);
+  } else if (fstat(fd.get(), &st) == 0 && (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    fchmod(fd.get(), st.st_mode & 07777 & ~static_cast<mode_t>(S_IWGRP | S_IWOTH));
+  }
+  return fd;
+}
+
 bool LogFileOpen(const std::string& name, const LogDirectory& directory) {
   LogState& state = State();
   if (LogDisabled()) return true;
@@ -202,16 +222,13 @@ bool LogFileOpen(const std::string& name, const LogDirectory& directory) {
   if (state.file) return true;
   LogFilePath(name, directory, &state.file_name);
   LogMessage(kLogDebug, "Log File Path Used: %s", state.file_name.c_str());
-  bool existed = FileExists(state.file_name);
-  UniqueFd fd(open(state.file_name.c_str(),
-                   O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, kLogFileMode));
+  UniqueFd fd = OpenLogFile(state.file_name);
   if (!fd) {
     int err = errno;
     LogMessage(kLogError, "Could not open log file %s - %s",
                state.file_name.c_str(), ErrorText(err).c_str());
     return false;
   }
-  if (!existed) fchmod(fd.get(), kLogFileMode);
   state.file = std::move(fd);
   return true;
 }

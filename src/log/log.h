@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "util/report.h"
+#include "util/unique_fd.h"
 
 namespace dusk {
 
@@ -46,8 +47,17 @@ void LogSetConsoleHook(void (*hook)());
 
 /// Mode of the log directory when the log creates it.
 inline constexpr mode_t kLogDirectoryMode = 0755;
-/// Mode of a new log file (an existing one keeps its mode).
-inline constexpr mode_t kLogFileMode = 0666;
+/// Mode of a new log file, whatever the umask: others read a log (field
+/// tools, administrators), only its writer writes it. An existing file
+/// keeps its mode, less any write permission of its group or of others.
+inline constexpr mode_t kLogFileMode = 0644;
+
+/// Opens the log file |path| for appending and reading, never through a
+/// symbolic link, creating it with kLogFileMode; an existing file loses
+/// the write permission of its group and of others. The one way a log of
+/// the program (dusk.log, and the agent's install and uninstall logs) is
+/// opened. Invalid, with errno set, when it cannot be opened.
+UniqueFd OpenLogFile(const std::string& path);
 
 /// Sets the level; does nothing once logging has been switched off.
 void LogLevel(int level);
@@ -62,9 +72,9 @@ bool LogDisabled();
 /// configured (the log is then the bare name in the current directory).
 using LogDirectory = std::optional<std::string>;
 
-/// Opens (creating with kLogFileMode) the log file |name| in |directory|.
-/// A symbolic link there is never followed: the service writes as root into
-/// a directory others may write to. True when the log is usable; false after
+/// Opens the log file |name| in |directory| (OpenLogFile). A symbolic link
+/// there is never followed: the service writes as root into a directory
+/// others may write to. True when the log is usable; false after
 /// an Error line when it cannot be opened, and later lines then go to
 /// standard output.
 bool LogFileOpen(const std::string& name, const LogDirectory& directory);

@@ -69,20 +69,37 @@ TEST_F(LogFileTest, LinesFiltersAndConsoleCopies) {
 
   struct stat st;
   ASSERT_EQ(stat(file_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0666u);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
-TEST_F(LogFileTest, ExistingFileKeepsItsMode) {
+// Nobody but the program writes to its log: a new one is 0644 whatever the
+// umask, a found one keeps its mode less the write permission of others.
+TEST_F(LogFileTest, NobodyElseMayWriteTheLog) {
   mkdir(dir_.c_str(), 0755);
-  test::WriteFile(file_, "old line\n");
-  chmod(file_.c_str(), 0600);
-  ASSERT_TRUE(LogFileOpen(kLogFileName, log_dir_));
-  LogMessage(kLogInfo, "appended");
-  LogFileClose();
-  struct stat st;
-  ASSERT_EQ(stat(file_.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(test::ReadFile(file_).rfind("old line\n", 0), 0u);
+  struct {
+    mode_t found;  // 0: no file yet
+    mode_t after;
+  } cases[] = {{0, 0644}, {0600, 0600}, {0666, 0644}, {0664, 0644}, {0620, 0600}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::oct << c.found);
+    unlink(file_.c_str());
+    if (c.found != 0) {
+      test::WriteFile(file_, "old line\n");
+      chmod(file_.c_str(), c.found);
+    }
+    const mode_t saved = umask(c.found == 0 ? 077 : 0);
+    const bool opened = LogFileOpen(kLogFileName, log_dir_);
+    umask(saved);
+    ASSERT_TRUE(opened);
+    LogMessage(kLogInfo, "appended");
+    LogFileClose();
+    struct stat st;
+    ASSERT_EQ(stat(file_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, c.after);
+    if (c.found != 0) {
+      EXPECT_EQ(test::ReadFile(file_).rfind("old line\n", 0), 0u);
+    }
+  }
 }
 
 TEST_F(LogFileTest, SaveKeepsOneOlderGeneration) {

@@ -83,10 +83,13 @@ bool CopyFile(const std::string& source, const std::string& target,
 
 bool CreateDirectory(const std::string& path, mode_t mode) {
   if (path.empty()) return false;
-  if (mode == 0) mode = 0777;
+  if (mode == 0) mode = kDefaultDirectoryMode;
   int made = mkdir(path.c_str(), mode);
   int err = errno;
-  chmod(path.c_str(), mode);
+  // The mode goes through a descriptor of the directory itself: a name
+  // that became a link meanwhile would hand it to whatever the link names.
+  UniqueFd dir(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (dir) fchmod(dir.get(), mode);
   if (made == 0) return true;
   fprintf(stderr, "Failed to CreateDirectory \"%s\" - %s\n", path.c_str(),
           ErrorText(err).c_str());

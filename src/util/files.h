@@ -38,9 +38,14 @@ bool DeleteFile(const std::string& path);
 bool CopyFile(const std::string& source, const std::string& target,
               bool keep_existing);
 
-/// mkdir() then chmod() with |mode| (0777 when 0). True only when mkdir
-/// succeeded; otherwise "Failed to CreateDirectory ..." goes to stderr, so an
-/// existing directory counts as a failure.
+/// Mode of a directory made with the mode 0: nobody but its owner writes
+/// into what the program makes.
+inline constexpr mode_t kDefaultDirectoryMode = 0755;
+
+/// mkdir() then, whatever the umask, |mode| (kDefaultDirectoryMode when 0)
+/// through a descriptor opened without following a link. True only when
+/// mkdir succeeded; otherwise "Failed to CreateDirectory ..." goes to
+/// stderr, so an existing directory counts as a failure.
 bool CreateDirectory(const std::string& path, mode_t mode);
 
 /// Creates every missing directory above |file_path| (the whole path when it

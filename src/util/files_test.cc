@@ -73,6 +73,24 @@ TEST(FilesTest, CreateDirectoryFailsOnExistingButAppliesMode) {
   EXPECT_FALSE(CreateDirectory("", 0));
 }
 
+// Made directories are nobody else's to write into, whatever the umask,
+// and the mode never lands on what a link names.
+TEST(FilesTest, CreateDirectoryModeIgnoresTheUmaskAndLinks) {
+  test::TempDir dir;
+  const mode_t saved = umask(0);
+  EXPECT_TRUE(CreateDirectory(dir / "made", 0));
+  const std::string victim = dir / "victim";
+  ASSERT_EQ(mkdir(victim.c_str(), 0700), 0);
+  ASSERT_EQ(symlink(victim.c_str(), (dir / "link").c_str()), 0);
+  EXPECT_FALSE(CreateDirectory(dir / "link", 0));
+  umask(saved);
+  struct stat st;
+  ASSERT_EQ(stat((dir / "made").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  ASSERT_EQ(stat(victim.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
+}
+
 TEST(FilesTest, CreateDirectoriesMakesEachLevel) {
   test::TempDir dir;
   std::string d, n;

@@ -36,6 +36,11 @@ inline constexpr std::chrono::milliseconds kHttpBodyGrace = std::chrono::seconds
 /// Bytes per second a body must average to never hit its deadline.
 inline constexpr uint64_t kHttpBodyMinRate = 1024;
 
+/// Longest media download, the list and all its files together: a server
+/// that keeps every transfer just alive must not hold the install (and so
+/// the service) for as long as it likes.
+inline constexpr std::chrono::milliseconds kMediaDownloadLimit = std::chrono::minutes(30);
+
 /// Longest exchange with the server, from the connect to the last byte read.
 inline constexpr std::chrono::milliseconds kServerExchangeLimit = std::chrono::seconds(60);
 
@@ -67,6 +72,7 @@ struct Timings {
   std::chrono::milliseconds http_head = kHttpHeadLimit;
   std::chrono::milliseconds http_body_grace = kHttpBodyGrace;
   uint64_t http_body_min_rate = kHttpBodyMinRate;  ///< bytes per second, above 0
+  std::chrono::milliseconds media_download = kMediaDownloadLimit;
   std::chrono::milliseconds server_exchange = kServerExchangeLimit;
   std::chrono::milliseconds rexec_parameter_wait = kRexecParameterWait;
   std::chrono::milliseconds rexec_error_connect = kRexecErrorConnectTimeout;

@@ -19,6 +19,7 @@ TEST(TimingsTest, ProgramWaitsAreTheShippedOnes) {
   EXPECT_EQ(shipped.http_head, seconds(120));
   EXPECT_EQ(shipped.http_body_grace, seconds(60));
   EXPECT_EQ(shipped.http_body_min_rate, 1024u);
+  EXPECT_EQ(shipped.media_download, std::chrono::minutes(30));
   EXPECT_EQ(shipped.server_exchange, seconds(60));
   EXPECT_EQ(shipped.rexec_parameter_wait, seconds(5));
   EXPECT_EQ(shipped.rexec_error_connect, seconds(5));
