@@ -18,8 +18,8 @@ struct ServerAddress {
   int portNumber = 0;
   /// The -host and -port options it was made from ("" when not given), as
   /// the trace lines of the work name them.
-  std::string hostOption;
-  std::string portOption;
+  std::string hostOption = "";
+  std::string portOption = "";
 };
 
 /// The server of the options |host_option| and |port_option| ("" when not
