@@ -30,20 +30,6 @@ LISTENING="KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener"
 POST_INSTALL_TIMEOUT=3
 SLOW_COMMAND=8
 
-# http_encode TEXT: TEXT as an event record carries it.
-http_encode() {
-  local LC_ALL=C text=$1 out="" c i
-  for ((i = 0; i < ${#text}; i++)); do
-    c=${text:i:1}
-    case $c in
-      [A-Za-z0-9._~-]) out+=$c ;;
-      " ") out+=+ ;;
-      *) printf -v c '%%%02x' "'$c"; out+=$c ;;
-    esac
-  done
-  printf '%s' "$out"
-}
-
 # install_call [ARGS...]: "InstallAgent ARGS..." from the server; sets
 # $call_status and $call_out.
 install_call() {

@@ -31,20 +31,6 @@ export SAMPLE_AGENT_CALLS=/opt/kesta/agent-calls
 # as_stranger COMMAND...: runs COMMAND as the unprivileged attacker.
 as_stranger() { setpriv --reuid=$STRANGER --regid=$STRANGER --clear-groups -- "$@"; }
 
-# http_encode TEXT: TEXT as an event record carries it.
-http_encode() {
-  local LC_ALL=C text=$1 out="" c i
-  for ((i = 0; i < ${#text}; i++)); do
-    c=${text:i:1}
-    case $c in
-      [A-Za-z0-9._~-]) out+=$c ;;
-      " ") out+=+ ;;
-      *) printf -v c '%%%02x' "'$c"; out+=$c ;;
-    esac
-  done
-  printf '%s' "$out"
-}
-
 # expect_refused TEXT WHAT: the last -instagent failed with TEXT, which was
 # also its event "installagentfailed".
 expect_refused() {

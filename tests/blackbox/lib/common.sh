@@ -95,3 +95,17 @@ rexec_call() {
   call_status=$?
   set -e
 }
+
+# http_encode TEXT: TEXT as an event record carries it.
+http_encode() {
+  local LC_ALL=C text=$1 out="" c i
+  for ((i = 0; i < ${#text}; i++)); do
+    c=${text:i:1}
+    case $c in
+      [A-Za-z0-9._~-]) out+=$c ;;
+      " ") out+=+ ;;
+      *) printf -v c '%%%02x' "'$c"; out+=$c ;;
+    esac
+  done
+  printf '%s' "$out"
+}
