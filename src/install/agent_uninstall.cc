@@ -6,6 +6,7 @@
 
 #include "device/agent_location.h"
 #include "install/exec_command.h"
+#include "install/install_lock.h"
 #include "install/install_log.h"
 #include "install/install_report.h"
 #include "install/root_filesystem.h"
@@ -13,6 +14,7 @@
 #include "log/log.h"
 #include "util/attr_table.h"
 #include "util/files.h"
+#include "util/shell_quote.h"
 #include "util/strings.h"
 #include "util/text_encoding.h"
 #include "util/timings.h"
@@ -29,6 +31,11 @@ constexpr int kUninstallPlaceholderSlots = 32;
 bool UninstallAgent(const Layout& layout, bool console) {
   LogMessage(kLogTrace, "UninstallAgent: console=%d", console ? 1 : 0);
   const int error_level = InstallLogLevel(kLogError, console);
+  const InstallLock lock(layout, "uninstall");
+  if (!lock.held()) {
+    LogMessage(error_level, "%s", lock.refusal().c_str());
+    return false;
+  }
   std::string agent_dir;
   if (!FindAgentLocation(layout, &agent_dir)) {
     LogMessage(error_level, "KESTA Agent is not currently installed");
@@ -36,15 +43,16 @@ bool UninstallAgent(const Layout& layout, bool console) {
   }
   LogMessage(InstallLogLevel(kLogInfo, console), "Uninstalling KESTA Agent ...");
 
-  std::string command = agent_dir + "/" + kUninstallProgram;
-  if (!FileExists(command)) {
-    LogMessage(error_level, "Did not find KESTA Agent Un-Install command %s", command.c_str());
+  const std::string program = agent_dir + "/" + kUninstallProgram;
+  if (!FileExists(program)) {
+    LogMessage(error_level, "Did not find KESTA Agent Un-Install command %s", program.c_str());
     return false;
   }
+  std::string command = ShellQuote(program);
   if (!console) command += std::string(" ") + kUninstallSilentSwitch;
   const std::string log_file = GetUninstallLogFile();
   AttrTable placeholders(kUninstallPlaceholderSlots);
-  placeholders.Set("UninstallCommand", kUninstallProgram);
+  placeholders.Set("UninstallCommand", ShellQuote(kUninstallProgram));
   placeholders.Set("UninstallLogFile", log_file);
   strSubst(command, placeholders);
   LogMessage(InstallLogLevel(kLogDebug, console), "Uninstall Command: %s", command.c_str());

@@ -17,7 +17,9 @@ inline constexpr char kUninstallSilentSwitch[] = "-s";
 /// Runs the agent's uninstall program (in |layout|.agentDir), with
 /// kUninstallSilentSwitch unless |console| (which also echoes the log lines
 /// to standard output), with the uninstall_command time-out (util/timings.h;
-/// it goes on running after it, see exec_command.h). True when it ran and
+/// it goes on running after it, see exec_command.h), under the install
+/// lock (install_lock.h: refused with its text at Error when another
+/// install or uninstall holds it). True when it ran and
 /// exited with status 0. The working directory is the same
 /// afterwards when it still exists.
 bool UninstallAgent(const Layout& layout, bool console);

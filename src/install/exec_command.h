@@ -59,10 +59,11 @@ std::string ExecShellLine(std::string_view command, std::string_view output_file
 
 /// Runs |command| through "/bin/sh -c" with the redirections of
 /// ExecShellLine. The child logs "Exec: /bin/sh -c \"LINE\"" at Debug before
-/// the exec and inherits no descriptor but 0, 1 and 2. The parent waits for
-/// the child's end: true with |*result| = the exit status as soon as it
-/// exits by itself; false with kExecTerminated when a signal ended it; false
-/// with kExecTimedOut once |timeout| and one command_poll interval
+/// the exec and inherits no descriptor but 0, 1 and 2 (and the install
+/// lock's, see SetCommandLock). The parent waits for the child's end: true
+/// with |*result| = the exit status as soon as it exits by itself; false
+/// with kExecTerminated when a signal ended it; false with kExecTimedOut
+/// once |timeout| and one command_poll interval
 /// (util/timings.h) have passed (0 = no time-out), or as soon as a stop is
 /// requested (stop_request.h; within a second at most) — the command then
 /// goes on running and is abandoned; false with kExecBadCommand for an
@@ -77,6 +78,12 @@ bool ExecCommand(std::string_view command, std::string_view output_file,
 /// specified", "Command specified timed out", "Command was terminated" for 0
 /// to -5; "Exit Code: %d" for any other code.
 std::string ExecResultText(ExecResult code);
+
+/// While set (by InstallLock, install_lock.h), every command started takes
+/// a record lock on |commands_fd|'s file and keeps it, with that descriptor
+/// open, for as long as it runs, and has |held_fd| (the lock of this
+/// process) closed before it runs; -1 and -1 clear them.
+void SetCommandLock(int held_fd, int commands_fd);
 
 /// Collects the exit of every abandoned command that has ended, logging
 /// "Abandoned command (pid %d) ended - %s" at Debug for each. Cheap; the

@@ -1,6 +1,7 @@
 #include "install/install_log.h"
 
 #include "config/config_file.h"
+#include "util/shell_quote.h"
 
 namespace dusk {
 
@@ -19,8 +20,7 @@ std::string AgentLogPath(const std::optional<std::string>& directory, std::strin
   std::string path;
   if (directory && !directory->empty()) path = *directory + "/";
   path += name;
-  if (path.find(' ') != std::string::npos) path = "\"" + path + "\"";
-  return path;
+  return ShellQuote(path);
 }
 
 std::string GetInstallLogFile() { return AgentLogPath(ConfiguredLogPath(), kInstallLogName); }

@@ -14,8 +14,7 @@ inline constexpr char kInstallLogName[] = "agentinstall.log";
 inline constexpr char kUninstallLogName[] = "agentuninstall.log";
 
 /// |directory| + "/" + |name|, or |name| alone without a directory (none
-/// or ""); in double quotes when it holds a blank, since it goes into a
-/// shell line.
+/// or ""), as one shell word (ShellQuote), since it goes into shell lines.
 std::string AgentLogPath(const std::optional<std::string>& directory, std::string_view name);
 
 /// AgentLogPath of the configured LogPath and kInstallLogName.
