@@ -10,6 +10,7 @@
 #include "install/exec_command.h"
 #include "install/post_install.h"
 #include "log/log.h"
+#include "rexec/rexec_listener.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
 #include "service/service_rexec.h"
@@ -133,6 +134,9 @@ void ServiceInit(ServiceContext& context) {
   GetServerAddress(context.optionHost, context.optionPort, &state.host, &state.port);
   LogMessage(kLogInfo, "Service Started");
   state.duskStatus = ServiceStatus::kRunning;
+  // AgentPort is the service's from now to its end, listened on or not;
+  // when another process holds it, the listener tries again when it starts.
+  BindAgentPort();
   RefreshAgentDeviceDn(context.layout);
   // The agent's first connect, when its install asked for it after a
   // restart of the device. No server follows it: it is only logged.
@@ -229,6 +233,7 @@ void FinishService(ServiceContext& context) {
   ResetServiceIntervals(&state);
   ResetProbeState(&state);
   state.duskStatus = ServiceStatus::kShutDown;
+  ReleaseAgentPort();
   ClearServiceEvent();
   LogFileClose();
 }
