@@ -8,6 +8,7 @@
 #include "device/agent_location.h"
 #include "device/device_record.h"
 #include "install/exec_command.h"
+#include "install/install_lock.h"
 #include "install/install_log.h"
 #include "install/install_report.h"
 #include "install/media_download.h"
@@ -18,6 +19,7 @@
 #include "util/attr_list.h"
 #include "util/files.h"
 #include "util/product.h"
+#include "util/shell_quote.h"
 #include "util/strings.h"
 #include "util/text_encoding.h"
 #include "util/timings.h"
@@ -109,6 +111,8 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
              server.hostOption.c_str(), server.portOption.c_str(), console ? 1 : 0);
   LogMessage(InstallLogLevel(kLogDebug, console), "Parameters Specified");
   LogAttrs(InstallLogLevel(kLogDebug, console), options);
+  const InstallLock lock(layout, "install");
+  if (!lock.held()) return InstallFailed(reporter, kLogError, console, lock.refusal());
   if (RefuseWhileAbandonedCommandRuns(reporter, console)) return false;
 
   std::string media_dir;
@@ -173,10 +177,11 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
           strFormat("Missing Install Script specification in KESTA Agent Media for Package "
                     "Type \"%s\"",
                     package_type.c_str()));
-    command = media_dir + "/" + media.installScript;
-    if (!FileExists(command))
+    const std::string script = media_dir + "/" + media.installScript;
+    if (!FileExists(script))
       return InstallFailed(reporter, kLogError, console,
-                           strFormat("Did not find KESTA Agent Install script %s", command.c_str()));
+                           strFormat("Did not find KESTA Agent Install script %s", script.c_str()));
+    command = ShellQuote(script);
   }
   if (command.empty())
     return InstallFailed(
@@ -195,10 +200,15 @@ bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,
   if (!PrepareAgentLog(log_dir, kInstallLogName, &log_error))
     return InstallFailed(reporter, kLogError, console, log_error);
 
+  // The values come from the request, the device's host name and the
+  // configuration; the media's own text around them is the server's. Each
+  // value goes in as one shell word, whatever it holds (the log path is
+  // one already).
   AttrTable placeholders(kPlaceholderSlots);
-  placeholders.Set("RcsHost", GetAttrValue(options, "-rcshost", server.host, false));
-  placeholders.Set("RcsPort", GetAttrValue(options, "-rcsport", kDefaultRcsPort, false));
-  placeholders.Set("Hostname", hostname);
+  placeholders.Set("RcsHost", ShellQuote(GetAttrValue(options, "-rcshost", server.host, false)));
+  placeholders.Set("RcsPort",
+                   ShellQuote(GetAttrValue(options, "-rcsport", kDefaultRcsPort, false)));
+  placeholders.Set("Hostname", ShellQuote(hostname));
   placeholders.Set("InstallLogfile", install_log);
   strSubst(command, placeholders);
   strSubst(media.initialConnectOptions, placeholders);

@@ -73,8 +73,10 @@ std::string JoinMediaRoot(std::string root, std::string_view media_path);
 /// puts it). Reports to |reporter|: "copyingagent", the
 /// download's progress texts, "installcfgagent", the command, and
 /// "agentinstalled"; every failure as "installagentfailed" with its text.
-/// |console| echoes the log lines to standard output. Runs nothing while an
-/// earlier agent command abandoned after its time-out is still running. The
+/// |console| echoes the log lines to standard output. Holds the install
+/// lock (install_lock.h) for the whole run, and runs nothing when another
+/// install or uninstall holds it or while an earlier agent command
+/// abandoned after its time-out is still running. The
 /// working directory is the same afterwards. True when the agent is
 /// installed and its post-install configuration succeeded.
 bool DownloadAndInstallAgent(const Layout& layout, InstallReporter& reporter,

@@ -16,6 +16,7 @@
 #include "config/server_address.h"
 #include "crypto/md5.h"
 #include "install/exec_command.h"
+#include "install/install_lock.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
 #include "support/loopback_peer.h"
@@ -244,6 +245,33 @@ TEST_F(AgentInstallFlowTest, RequestOptionsFillRcsHostAndRcsPortAndChooseSilentO
   EXPECT_EQ(test::AgentCalls(layout_),
             (std::vector<std::string>{"install.sh -quiet rcs.example 4000 @" + media_dir_,
                                       "zelskman -configure rcs.example:4000 @" + agent_}));
+}
+
+// Values from the device, the request and the configuration reach the
+// shell lines as single words: nothing of them runs, and each program gets
+// them exactly as they are.
+TEST_F(AgentInstallFlowTest, HostileValuesRunNothing) {
+  const std::string marker = cwd_ / "ran";
+  const std::string hostname = "dev$(touch " + marker + "-hostname)";
+  const std::string rcsport = "3464;touch " + marker + "-rcsport;#";
+  const std::string rcshost = "rcs `touch " + marker + "-rcshost` 'x'";
+  const std::string log_dir = log_dir_ + "/it's $HOME";
+  std::filesystem::create_directories(log_dir);
+  conf_["hostname"] = hostname;
+  conf_["LogPath"] = log_dir;
+  Publish();
+  ASSERT_TRUE(Install(Request({{"-rcshost", rcshost}, {"-rcsport", rcsport}})));
+
+  const std::string install_log = log_dir + "/agentinstall.log";
+  EXPECT_EQ(test::AgentCalls(layout_),
+            (std::vector<std::string>{
+                "install.sh -h " + rcshost + " -p " + rcsport + " -n " + hostname + " -l " +
+                    install_log + " @" + media_dir_,
+                "zelskman -configure " + rcshost + ":" + rcsport + " @" + agent_,
+                "zelskman -connect " + hostname + " @" + agent_}));
+  EXPECT_EQ(test::ReadFile(install_log), "copying the agent\n");
+  for (const char* value : {"-hostname", "-rcsport", "-rcshost"})
+    EXPECT_FALSE(FileExists(marker + value)) << value;
 }
 
 TEST_F(AgentInstallFlowTest, InitialConnectChoices) {
@@ -509,6 +537,20 @@ TEST_F(AgentInstallFlowTest, InstallLogIsAbsoluteAndNeverALink) {
   EXPECT_EQ(reporter_.events.back(), test::FailureEvent(text));
   EXPECT_TRUE(test::AgentCalls(layout_).empty());
   EXPECT_EQ(test::ReadFile(victim), "precious\n");
+}
+
+TEST_F(AgentInstallFlowTest, NoInstallWhileAnotherRuns) {
+  Publish();
+  const InstallLock other(layout_, "uninstall");
+  ASSERT_TRUE(other.held()) << other.refusal();
+  test::LogCapture log;
+  EXPECT_FALSE(Install(Request(), true));
+  const std::string text =
+      "Another KESTA Agent install or uninstall is already running - not starting another "
+      "install";
+  EXPECT_TRUE(log.Has(kLogError, text));
+  EXPECT_EQ(reporter_.events, std::vector<std::string>{test::FailureEvent(text)});
+  EXPECT_TRUE(server_->requests().empty());
 }
 
 TEST_F(AgentInstallFlowTest, NoInstallWhileAnAbandonedCommandRuns) {

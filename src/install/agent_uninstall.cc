@@ -6,6 +6,7 @@
 
 #include "device/agent_location.h"
 #include "install/exec_command.h"
+#include "install/install_lock.h"
 #include "install/install_log.h"
 #include "install/install_report.h"
 #include "install/root_filesystem.h"
@@ -13,6 +14,7 @@
 #include "log/log.h"
 #include "util/attr_table.h"
 #include "util/files.h"
+#include "util/shell_quote.h"
 #include "util/strings.h"
 #include "util/text_encoding.h"
 #include "util/timings.h"
@@ -34,23 +36,23 @@ bool UninstallAgent(const Layout& layout, bool console, std::string* failure) {
     if (failure != nullptr) *failure = text;
     return false;
   };
+  const InstallLock lock(layout, "uninstall");
+  if (!lock.held()) return fail(lock.refusal());
   std::string agent_dir;
   if (!FindAgentLocation(layout, &agent_dir)) return fail("KESTA Agent is not currently installed");
   LogMessage(InstallLogLevel(kLogInfo, console), "Uninstalling KESTA Agent ...");
 
-  std::string command = agent_dir + "/" + kUninstallProgram;
-  if (!FileExists(command))
-    return fail(strFormat("Did not find KESTA Agent Un-Install command %s", command.c_str()));
+  const std::string program = agent_dir + "/" + kUninstallProgram;
+  if (!FileExists(program))
+    return fail(strFormat("Did not find KESTA Agent Un-Install command %s", program.c_str()));
+  std::string command = ShellQuote(program);
   if (!console) command += std::string(" ") + kUninstallSilentSwitch;
   const std::string log_dir = AgentLogDirectory(layout);
   const std::string log_file = AgentLogPath(log_dir, kUninstallLogName);
   std::string log_error;
-  if (!PrepareAgentLog(log_dir, kUninstallLogName, &log_error)) {
-    LogMessage(error_level, "%s", log_error.c_str());
-    return false;
-  }
+  if (!PrepareAgentLog(log_dir, kUninstallLogName, &log_error)) return fail(log_error);
   AttrTable placeholders(kUninstallPlaceholderSlots);
-  placeholders.Set("UninstallCommand", kUninstallProgram);
+  placeholders.Set("UninstallCommand", ShellQuote(kUninstallProgram));
   placeholders.Set("UninstallLogFile", log_file);
   strSubst(command, placeholders);
   LogMessage(InstallLogLevel(kLogDebug, console), "Uninstall Command: %s", command.c_str());

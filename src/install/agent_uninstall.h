@@ -19,9 +19,11 @@ inline constexpr char kUninstallSilentSwitch[] = "-s";
 /// Runs the agent's uninstall program (in |layout|.agentDir), with
 /// kUninstallSilentSwitch unless |console| (which also echoes the log lines
 /// to standard output), with the uninstall_command time-out (util/timings.h;
-/// it goes on running after it, see exec_command.h). True when it ran and
-/// exited with status 0; otherwise false after an Error line, whose text
-/// also goes into |failure| when given. The working directory is the same
+/// it goes on running after it, see exec_command.h), under the install
+/// lock (install_lock.h: refused with its text when another install or
+/// uninstall holds it). True when it ran and exited with status 0;
+/// otherwise false after an Error line, whose text also goes into
+/// |failure| when given. The working directory is the same
 /// afterwards when it still exists.
 bool UninstallAgent(const Layout& layout, bool console, std::string* failure = nullptr);
 

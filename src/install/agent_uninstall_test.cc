@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "install/install_lock.h"
 #include "log/log.h"
 #include "support/install_test_agent.h"
 #include "support/test_layout.h"
@@ -39,6 +40,8 @@ TEST_F(AgentUninstallTest, RunsTheAgentsUninstallFromTheRoot) {
   } cases[] = {
       {true, layout_.On("/tmp/kesta/log"), "uninstall @/", agent_ + "/uninstall"},
       {false, layout_.On("/tmp/kesta/my logs"), "uninstall -s @/", agent_ + "/uninstall -s"},
+      // The shell takes the whole name as the log's directory.
+      {true, layout_.On("/tmp/kesta/it's $HOME `x`"), "uninstall @/", agent_ + "/uninstall"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.call);
@@ -90,6 +93,17 @@ TEST_F(AgentUninstallTest, Failures) {
   }
   // Only the program that exits 3 ran.
   EXPECT_EQ(test::AgentCalls(layout_), std::vector<std::string>{"uninstall -s @/"});
+
+  SCOPED_TRACE("another install or uninstall runs");
+  test::WriteProgram(agent_ + "/uninstall", test::RecorderScript(layout_));
+  const InstallLock other(layout_, "install");
+  ASSERT_TRUE(other.held()) << other.refusal();
+  test::LogCapture log;
+  EXPECT_FALSE(UninstallAgent(layout_, false));
+  EXPECT_TRUE(log.Has(kLogError,
+                      "Another KESTA Agent install or uninstall is already running - not "
+                      "starting another uninstall"));
+  EXPECT_EQ(test::AgentCalls(layout_).size(), 1u);
 }
 
 // The uninstall runs from "/": its log has an absolute path (the default

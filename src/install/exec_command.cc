@@ -29,6 +29,13 @@ namespace {
 /// range close-on-exec; a limit far above what the program ever opens.
 constexpr long kDescriptorScanMax = 65536;
 
+/// The install lock's descriptors while it is held (SetCommandLock).
+struct CommandLock {
+  int held_fd = -1;
+  int commands_fd = -1;
+};
+CommandLock command_lock;
+
 /// Commands given up on after their time-out, until their exit is
 /// collected. Only the parent's polling loop adds to it.
 std::vector<pid_t>& Abandoned() {
@@ -79,6 +86,21 @@ void CloseInheritedOnExec() {
     int flags = fcntl(fd, F_GETFD);
     if (flags >= 0 && !(flags & FD_CLOEXEC)) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
   }
+}
+
+/// In the child: the command holds the install lock for as long as it
+/// runs, also when it is abandoned and its starter has gone. The record
+/// lock stays across the exec with its descriptor; the flock of the
+/// starter is closed first, since the close of any descriptor of the file
+/// drops a record lock, the exec's own closing included.
+void KeepCommandLock() {
+  if (command_lock.commands_fd < 0) return;
+  close(command_lock.held_fd);
+  fcntl(command_lock.commands_fd, F_SETFD, 0);
+  struct flock whole = {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  fcntl(command_lock.commands_fd, F_SETLK, &whole);
 }
 
 /// The shell starts with the signal state of a fresh process: the service
@@ -181,6 +203,7 @@ bool ExecCommand(std::string_view command, std::string_view output_file,
   }
   if (pid == 0) {
     CloseInheritedOnExec();
+    KeepCommandLock();
     ResetSignalsForExec();
     LogMessage(kLogDebug, "Exec: /bin/sh -c \"%s\"", line.c_str());
     execv("/bin/sh", argv);
@@ -261,6 +284,11 @@ std::string ExecResultText(ExecResult code) {
     default:
       return strFormat("Exit Code: %d", code);
   }
+}
+
+void SetCommandLock(int held_fd, int commands_fd) {
+  command_lock.held_fd = held_fd;
+  command_lock.commands_fd = commands_fd;
 }
 
 void ReapAbandonedCommands() {

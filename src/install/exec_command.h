@@ -62,14 +62,14 @@ std::string ExecShellLine(std::string_view command, std::string_view output_file
 
 /// Runs |command| through "/bin/sh -c" with the redirections of
 /// ExecShellLine. The child logs "Exec: /bin/sh -c \"LINE\"" at Debug before
-/// the exec and inherits no descriptor but 0, 1 and 2. The parent waits for
-/// the child's end: true with |*result| = the exit status as soon as it
-/// exits by itself; false with kExecTerminated when a signal ended it; false
-/// with kExecTimedOut once |timeout| and one command_poll interval
-/// (util/timings.h) have passed (0 = no time-out), or with kExecStopped as
-/// soon as a stop is requested (stop_request.h; within a second at most) —
-/// the command then goes on running and is abandoned; false with
-/// kExecBadCommand for an
+/// the exec and inherits no descriptor but 0, 1 and 2 (and the install
+/// lock's, see SetCommandLock). The parent waits for the child's end: true
+/// with |*result| = the exit status as soon as it exits by itself; false
+/// with kExecTerminated when a signal ended it; false with kExecTimedOut
+/// once |timeout| and one command_poll interval (util/timings.h) have
+/// passed (0 = no time-out), or with kExecStopped as soon as a stop is
+/// requested (stop_request.h; within a second at most) — the command then
+/// goes on running and is abandoned; false with kExecBadCommand for an
 /// empty command or a line of kExecLineCapacity bytes or more (nothing is
 /// forked), kExecForkFailed, or kExecError when waiting fails. |result| may
 /// be null. Logs nothing itself apart from the child's line.
@@ -82,6 +82,12 @@ bool ExecCommand(std::string_view command, std::string_view output_file,
 /// to -5; "Command interrupted - the KESTA-DUSK service is stopping" for
 /// kExecStopped; "Exit Code: %d" for any other code.
 std::string ExecResultText(ExecResult code);
+
+/// While set (by InstallLock, install_lock.h), every command started takes
+/// a record lock on |commands_fd|'s file and keeps it, with that descriptor
+/// open, for as long as it runs, and has |held_fd| (the lock of this
+/// process) closed before it runs; -1 and -1 clear them.
+void SetCommandLock(int held_fd, int commands_fd);
 
 /// Collects the exit of every abandoned command that has ended, logging
 /// "Abandoned command (pid %d) ended - %s" at Debug for each. Cheap; the

@@ -5,6 +5,7 @@
 #include "config/config_file.h"
 #include "log/log.h"
 #include "util/files.h"
+#include "util/shell_quote.h"
 #include "util/strings.h"
 
 namespace dusk {
@@ -18,9 +19,7 @@ std::string AgentLogDirectory(const Layout& layout) {
 }
 
 std::string AgentLogPath(const std::string& directory, std::string_view name) {
-  std::string path = directory + "/" + std::string(name);
-  if (path.find(' ') != std::string::npos) path = "\"" + path + "\"";
-  return path;
+  return ShellQuote(directory + "/" + std::string(name));
 }
 
 bool PrepareAgentLog(const std::string& directory, std::string_view name,

@@ -21,8 +21,8 @@ inline constexpr char kUninstallLogName[] = "agentuninstall.log";
 /// absolute path, else |layout|.defaultLogDir.
 std::string AgentLogDirectory(const Layout& layout);
 
-/// |directory| + "/" + |name|, in double quotes when it holds a blank,
-/// since it goes into a shell line.
+/// |directory| + "/" + |name| as one shell word (ShellQuote), since it goes
+/// into shell lines.
 std::string AgentLogPath(const std::string& directory, std::string_view name);
 
 /// Readies the log |name| in |directory| (AgentLogDirectory) for a

@@ -10,6 +10,7 @@
 #include "log/log.h"
 #include "util/files.h"
 #include "util/stop_request.h"
+#include "util/shell_quote.h"
 #include "util/strings.h"
 #include "util/timings.h"
 
@@ -49,7 +50,9 @@ bool RunPostInstallConfig(const Layout& layout, InstallReporter& reporter,
                   strFormat("Executing KESTA Post Install Configuration: \"%s\"",
                             trimmed.c_str()));
   ExecResult result = kExecNoError;
-  if (!ExecCommand(agent_dir + "/" + trimmed, "", "", false,
+  // The agent directory is the device's; the command text after it is the
+  // media's own.
+  if (!ExecCommand(ShellQuote(agent_dir) + "/" + trimmed, "", "", false,
                    CurrentTimings().post_install_command, &result))
     return InstallFailed(
         reporter, kLogError, console,
@@ -86,7 +89,7 @@ bool RunInitialConnect(const Layout& layout, InstallReporter& reporter,
         reporter, kLogError, console,
         strFormat("Did not find command %s for initial connect", kInitialConnectProgram));
 
-  const std::string command_line = program + " " + std::string(options);
+  const std::string command_line = ShellQuote(program) + " " + std::string(options);
   InstallProgress(reporter, kLogInfo, console,
                   strFormat("Executing KESTA Initial Connect Command: \"%s\"",
                             command_line.c_str()));

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 #include "crypto/protected_value.h"
 #include "device/device_credentials.h"
@@ -241,26 +242,43 @@ bool AnswerRexecRequest(RexecRequest& request, const DeviceCredentials& expected
 bool AcceptRexecRequest(RexecRequest& request, const std::string& server_host) {
   request = RexecRequest();
   if (!IsListening()) return false;
-  const int connection = accept4(lSocket.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (connection < 0) {
-    if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
-    const int err = errno;
-    LogMessage(kLogError, "Failed to accept Request - %s", SocketErrorText(err).c_str());
-    return false;
-  }
-  request.socket.reset(connection);
-  LogMessage(kLogDebug, "Rexec Request");
-  GetPeerHost(connection, &request.peerHost);
+  // Resolved at the first connection, for all of this call.
+  std::optional<RexecPeerRule> peers;
+  // A request of the server's that ended unserved (closed early, broken)
+  // lets the call go on to the next connection, so that a queue of them is
+  // not worked off one per pass; only while the call is younger than one
+  // parameter wait, so that slow ones cannot add up.
+  const SocketClock::time_point give_up =
+      SocketClock::now() + CurrentTimings().rexec_parameter_wait;
+  for (int taken = 0; taken < kRexecConnectionsPerCall && !StopRequested(); ++taken) {
+    const int connection =
+        accept4(lSocket.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (connection < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
+      const int err = errno;
+      LogMessage(kLogError, "Failed to accept Request - %s", SocketErrorText(err).c_str());
+      return false;
+    }
+    request.socket.reset(connection);
+    LogMessage(kLogDebug, "Rexec Request");
+    GetPeerHost(connection, &request.peerHost);
+    if (!peers) peers = ReadRexecPeerRule(server_host);
 
-  const bool peer_allowed = RexecPeerAllowed(request.peerHost, server_host);
-  if (!ReceiveRexecRequest(request, peer_allowed)) return false;
-  if (!peer_allowed) {
-    LogMessage(kLogError, "Refused Rexec Request from %s - not an address of KESTA Server %s",
-               request.peerHost.c_str(), server_host.c_str());
-    RefuseRexecRequest(request, kRexecBadCredentials);
-    return false;
+    // A stranger is refused before anything it sent is read, so that it
+    // costs no wait, and it is never called back on an error port.
+    if (!RexecPeerAllowed(request.peerHost, *peers)) {
+      LogMessage(kLogError, "Refused Rexec Request from %s - not an address of KESTA Server %s",
+                 request.peerHost.c_str(), server_host.c_str());
+      RefuseRexecRequest(request, kRexecBadCredentials);
+      request = RexecRequest();
+      continue;
+    }
+    if (ReceiveRexecRequest(request, true))
+      return AnswerRexecRequest(request, GetDeviceCredentials());
+    request = RexecRequest();
+    if (SocketClock::now() >= give_up) return false;
   }
-  return AnswerRexecRequest(request, GetDeviceCredentials());
+  return false;
 }
 
 }  // namespace dusk

@@ -11,12 +11,15 @@
 // reached) gets no status byte at all, only the closed connection.
 //
 // No wait here outlasts a second once a stop has been requested, and none
-// depends on the peer sending anything: a peer that connects and falls
-// silent costs the service a few seconds, never the loop.
+// depends on the peer sending anything: a peer that is not the server is
+// refused before anything is read from it, and the server's own peer that
+// connects and falls silent costs the service a few seconds, never the
+// loop.
 
 #include <cstddef>
 #include <string>
 
+#include "rexec/rexec_listener.h"
 #include "rexec/rexec_request.h"
 #include "util/unique_fd.h"
 
@@ -30,6 +33,12 @@ inline constexpr char kInstallAgentCommand[] = "InstallAgent";
 /// Looks at the connection for a complete parameter this many times, the
 /// looks spread evenly over the rexec_parameter_wait (util/timings.h).
 inline constexpr int kRexecParameterPeeks = 5;
+/// Most connections one AcceptRexecRequest takes: more than the listener's
+/// backlog holds, so that a connection queued when the call begins is
+/// reached in it, and few enough that strangers connecting again and again
+/// cannot keep the call going.
+inline constexpr int kRexecConnectionsPerCall = 4 * kListenerBacklog;
+static_assert(kRexecConnectionsPerCall > kListenerBacklog);
 /// Slots of the option table used while checking a command.
 inline constexpr int kRexecCheckOptionSlots = 32;
 /// Longest command text, command word and parameters text kept.
@@ -72,13 +81,18 @@ bool ReceiveRexecRequest(RexecRequest& request, bool connect_error_port);
 /// A refusal closes both connections.
 bool AnswerRexecRequest(RexecRequest& request, const DeviceCredentials& expected);
 
-/// Takes one pending connection from the listener and carries its request
-/// to the status byte. Requests from an address that is neither one of
-/// |server_host| nor admitted by AgentAllowedPeers are read, refused as
-/// having invalid credentials and logged at Error with the peer's address;
-/// no error connection is made to them. False at once when nothing is
-/// pending; true when the request was accepted (see AnswerRexecRequest).
-/// Every field of |request| is reset first.
+/// Takes the pending connections from the listener, up to
+/// kRexecConnectionsPerCall, until one comes from an address of
+/// |server_host| or one admitted by AgentAllowedPeers, and carries that
+/// one's request to the status byte; the connections after it wait for the
+/// next call. A request of such an address that ends before it is complete
+/// (see ReceiveRexecRequest) does not end the call unless it has lasted a
+/// rexec_parameter_wait (util/timings.h) by then. Every other connection is refused at once, before anything
+/// is read from it: Error "Refused Rexec Request from %s - not an address
+/// of KESTA Server %s", the refusal for invalid credentials, and the close.
+/// False when nothing (more) is pending; true when the request was
+/// accepted (see AnswerRexecRequest). Every field of |request| is reset
+/// first.
 bool AcceptRexecRequest(RexecRequest& request, const std::string& server_host);
 
 }  // namespace dusk

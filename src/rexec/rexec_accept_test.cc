@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -77,7 +78,7 @@ class RexecAcceptTest : public ::testing::Test {
     credentials_ = CredentialsForDn(kDn);
   }
   void TearDown() override {
-    StopListener();
+    ReleaseAgentPort();
     ClearStopRequest();
     LogLevel(saved_level_);
   }
@@ -514,6 +515,30 @@ TEST(RexecPeersTest, KeysAreKnownToTheConfiguration) {
   // -confupdate warns of a key it does not know as a misspelt one.
   EXPECT_TRUE(IsKnownConfigKey(ConfigSection::kApplication, kAgentAllowedPeersKey));
   EXPECT_TRUE(IsKnownConfigKey(ConfigSection::kApplication, kAgentPortKey));
+}
+
+// A peer that keeps sending a byte now and then, never the end of the
+// parameter, is cut at the parameter's deadline all the same.
+TEST_F(RexecAcceptTest, TricklingPeerIsCutAtTheDeadline) {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+  UniqueFd device(pair[0]), server(pair[1]);
+  Timings quicker;
+  quicker.rexec_parameter_wait = std::chrono::milliseconds(1000);
+  test::ScopedTimings timings(quicker);
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    while (!done && send(server.get(), "a", 1, MSG_NOSIGNAL) == 1)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  });
+  const auto start = std::chrono::steady_clock::now();
+  std::string parameter;
+  EXPECT_FALSE(ReceiveRexecParameter(device.get(), "h", &parameter));
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  done = true;
+  sender.join();
+  EXPECT_LE(seconds, 1.5);
 }
 
 TEST(RexecPeersTest, AllowedPeers) {

@@ -65,11 +65,16 @@ bool PeerAllowedBy(std::string_view peer_host,
   return false;
 }
 
-bool RexecPeerAllowed(const std::string& peer_host, const std::string& server_host) {
+RexecPeerRule ReadRexecPeerRule(const std::string& server_host) {
+  RexecPeerRule rule;
+  rule.serverAddresses = ResolveAllIPv4(server_host);
   // The key is optional: a missing one is no cause for a Warn line.
-  std::string allowed_peers;
-  ReadConfigValue(ConfigSection::kApplication, kAgentAllowedPeersKey, &allowed_peers);
-  return PeerAllowedBy(peer_host, ResolveAllIPv4(server_host), allowed_peers);
+  ReadConfigValue(ConfigSection::kApplication, kAgentAllowedPeersKey, &rule.allowedPeers);
+  return rule;
+}
+
+bool RexecPeerAllowed(const std::string& peer_host, const RexecPeerRule& rule) {
+  return PeerAllowedBy(peer_host, rule.serverAddresses, rule.allowedPeers);
 }
 
 }  // namespace dusk

@@ -34,9 +34,19 @@ bool PeerAllowedBy(std::string_view peer_host,
                    const std::vector<struct in_addr>& server_addresses,
                    std::string_view allowed_peers);
 
-/// PeerAllowedBy with the addresses of |server_host| and AgentAllowedPeers
-/// of the configuration.
-bool RexecPeerAllowed(const std::string& peer_host, const std::string& server_host);
+/// Who may send requests: the addresses of the server and the configured
+/// AgentAllowedPeers, taken once for a burst of connections.
+struct RexecPeerRule {
+  std::vector<struct in_addr> serverAddresses;
+  std::string allowedPeers;
+};
+
+/// The rule for the server |server_host|, resolved, and AgentAllowedPeers of
+/// the configuration.
+RexecPeerRule ReadRexecPeerRule(const std::string& server_host);
+
+/// PeerAllowedBy with |rule|.
+bool RexecPeerAllowed(const std::string& peer_host, const RexecPeerRule& rule);
 
 }  // namespace dusk
 

@@ -12,6 +12,7 @@
 #include "install/exec_command.h"
 #include "install/post_install.h"
 #include "log/log.h"
+#include "rexec/rexec_listener.h"
 #include "service/service_event.h"
 #include "service/service_log_level.h"
 #include "service/service_pid_file.h"
@@ -136,6 +137,9 @@ void ServiceInit(ServiceContext& context) {
   GetServerAddress(context.optionHost, context.optionPort, &state.host, &state.port);
   LogMessage(kLogInfo, "Service Started");
   state.duskStatus = ServiceStatus::kRunning;
+  // AgentPort is the service's from now to its end, listened on or not;
+  // when another process holds it, the listener tries again when it starts.
+  BindAgentPort();
   RefreshAgentDeviceDn(context.layout);
   // The agent's first connect, when its install asked for it after a
   // restart of the device. No server follows it: it is only logged.
@@ -235,6 +239,7 @@ void FinishService(ServiceContext& context) {
   ResetServiceIntervals(&state);
   ResetProbeState(&state);
   state.duskStatus = ServiceStatus::kShutDown;
+  ReleaseAgentPort();
   ClearServiceEvent();
   LogFileClose();
 }

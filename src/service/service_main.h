@@ -16,7 +16,8 @@
 namespace dusk {
 
 /// The start of the service: log level, "Service Initialization Process
-/// ...", the server address, "Service Started", the running state, the DN
+/// ...", the server address, "Service Started", the running state,
+/// AgentPort bound for the service's whole life (BindAgentPort), the DN
 /// in the agent's object file, and an initial connect that waits for this
 /// start (RunScheduledInitialConnect).
 void ServiceInit(ServiceContext& context);
@@ -32,7 +33,8 @@ ServiceStep RunServicePass(ServiceContext& context);
 ServiceStep ServiceEventStep(ServiceContext& context, ServiceEvent event);
 
 /// Everything ServiceShutdown does but ending the process: UnRegister
-/// when the server had answered a probe, "Service Shutdown", settings and probe state forgotten, the shut-down state, no
+/// when the server had answered a probe, "Service Shutdown", settings and
+/// probe state forgotten, the shut-down state, AgentPort released, no
 /// pending event, the log closed.
 void FinishService(ServiceContext& context);
 

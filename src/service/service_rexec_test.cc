@@ -88,7 +88,7 @@ class ServiceRexecTest : public ::testing::Test {
     NewContext();
     ServiceInit(context_);
   }
-  void TearDown() override { StopListener(); }
+  void TearDown() override { ReleaseAgentPort(); }
 
   void WriteConf(const std::string& config_lines) const {
     test::WriteFile(layout_.conf(), "[Application]\nServerName=127.0.0.1\nAgentPort=" +
@@ -234,8 +234,8 @@ TEST_F(ServiceRexecTest, AFloodOfClientsDoesNotHoldUpTheService) {
   RecordingInstaller installer;
   context_.installer = &installer;
   Pass();
-  // Fifty clients connect at once and hang up at once; whatever the small
-  // backlog let in is taken one per pass and ends at once.
+  // Fifty clients connect at once and hang up at once; whatever the
+  // backlog let in is taken and ends at once.
   std::vector<UniqueFd> flood;
   for (int i = 0; i < 50; ++i) {
     flood.push_back(test::ConnectToLoopback(port_, /*nonblocking=*/true));

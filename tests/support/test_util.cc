@@ -32,7 +32,7 @@ class ProcessStateReset final : public ::testing::EmptyTestEventListener {
     LogReset();
     SetConfigDirectory("");
     ClearStopRequest();
-    StopListener();
+    ReleaseAgentPort();
   }
 };
 
