@@ -127,7 +127,7 @@ check_qdx() {
 stray_files() {
   local also=${1:-^$} mount upper
   (cd /etc/kesta && find . -type f | sed 's|^\./||' |
-    grep -vxE "dusk/dusk\.conf(\.prev)?|dusk/log/dusk\.log(\.prev)?|agent/lib/KMA\.QDX" |
+    grep -vxE "dusk/dusk\.conf(\.prev)?|dusk/log/dusk\.log(\.prev)?|dusk/agentinstall\.lock|agent/lib/KMA\.QDX" |
     grep -vE "$also" | sed 's|^|/etc/kesta/|') || true
   (cd /opt/kesta && find . -type f | sed 's|^\./||' |
     grep -vxE "dusk/(dusk|biosinfo\.so|NULLKMA\.QDX)" | sed 's|^|/opt/kesta/|') || true
