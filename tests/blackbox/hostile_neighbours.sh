@@ -67,12 +67,7 @@ start_peer_in_namespace $PEER_ADDRESS --media "$WWW"
 printf %s "$DEVICE" > /proc/sys/kernel/hostname
 install_dusk
 cd /tmp/kesta
-run_dusk -confinit -host $PEER_ADDRESS -port "$PORT"
-expect_eq "$status" 0 "-confinit"
-run_dusk -confupdate LogLevel=debug
-start_service
-wait_for_log "$LOG" "Successfully Registered Device with $PEER_ADDRESS:$PORT"
-wait_for_log "$LOG" "$LISTENING"
+start_listening_service
 expect_port_kept "listening"
 
 stage "ten silent strangers"

@@ -51,13 +51,7 @@ SERVER=$PEER_ADDRESS:$PORT
 hostname events-device
 install_dusk
 cd /tmp/kesta
-run_dusk -confinit -host $PEER_ADDRESS -port "$PORT"
-expect_eq "$status" 0 "-confinit"
-run_dusk -confupdate LogLevel=debug
-expect_eq "$status" 0 "-confupdate"
-start_service
-wait_for_log "$LOG" "Successfully Registered Device with $SERVER"
-wait_for_log "$LOG" "KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener"
+start_listening_service
 
 stage "a failure text too long for the line"
 # The list is not on the server; the failure names its path, which encodes

@@ -75,12 +75,7 @@ SERVER=$PEER_ADDRESS:$PORT
 hostname $DEVICE
 install_dusk
 cd /tmp/kesta
-run_dusk -confinit -host $PEER_ADDRESS -port "$PORT"
-expect_eq "$status" 0 "-confinit"
-run_dusk -confupdate LogLevel=debug
-start_service
-wait_for_log "$LOG" "Successfully Registered Device with $SERVER"
-wait_for_log "$LOG" "$LISTENING"
+start_listening_service
 device_credentials "$DN"
 
 stage "InstallAgent"

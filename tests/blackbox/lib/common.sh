@@ -109,3 +109,17 @@ http_encode() {
   done
   printf '%s' "$out"
 }
+
+# start_listening_service: configures the program for kesta-peer at
+# $PEER_ADDRESS:$PORT with LogLevel=debug, starts the service and waits
+# until it has registered and listens for the server's request (its log is
+# $LOG).
+start_listening_service() {
+  run_dusk -confinit -host "$PEER_ADDRESS" -port "$PORT"
+  expect_eq "$status" 0 "-confinit"
+  run_dusk -confupdate LogLevel=debug
+  expect_eq "$status" 0 "-confupdate"
+  start_service
+  wait_for_log "$LOG" "Successfully Registered Device with $PEER_ADDRESS:$PORT"
+  wait_for_log "$LOG" "KESTA Agent is Not Installed, Starting the KESTA-DUSK Listener"
+}
