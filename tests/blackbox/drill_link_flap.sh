@@ -48,6 +48,9 @@ ip link set dusk-dev0 up
 # The probe burst (3 probes 2 s apart) may be over: the next one comes
 # after the retry interval (4 s).
 wait_for_log "$LOG" "Successfully Registered Device with $SERVER" 1 30
+# Counted from here: on a loaded machine a first Register whose answer came
+# too late is rightly sent again; what the flap must not cause is another.
+registers=$(peer_count /proc/vmp/register)
 wait_for_log "$LOG" "Successfully Updated Service Scan with $SERVER" 1 15
 expect_eq "$(stored_dn)" "$DN" "DN"
 check_conf
@@ -66,7 +69,7 @@ started=$(log_count "Successfully Started Device on $SERVER")
 ip link set dusk-dev0 up
 wait_for_log "$LOG" "Successfully Started Device on $SERVER" $((started + 1)) 20
 expect_eq "$(stored_dn)" "$DN" "DN after the link came back"
-expect_eq "$(peer_count /proc/vmp/register)" 1 "Registers"
+expect_eq "$(peer_count /proc/vmp/register)" "$registers" "Registers since the first registration"
 check_qdx "$DN"
 check_service 1
 
